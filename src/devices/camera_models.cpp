@@ -1,0 +1,58 @@
+#include "devices/camera_models.h"
+
+#include <cstring>
+
+CameraModelState cam;
+
+void reset_camera_model_state() { cam = CameraModelState{}; }
+
+namespace {
+
+void set_texts(const char* t2x2, const char* tbin, const char* tfull) {
+    std::strncpy(cam.cam_download_2x2, t2x2, sizeof cam.cam_download_2x2 - 1);
+    std::strncpy(cam.cam_download_bin, tbin, sizeof cam.cam_download_bin - 1);
+    std::strncpy(cam.cam_download_full, tfull, sizeof cam.cam_download_full - 1);
+}
+
+void set_sensor(int w, int h, double pix, int divisor) {
+    cam.cam_width1 = w;
+    cam.cam_height1 = h;
+    cam.cam_Pixwidth = pix;
+    cam.cam_Pixheight = pix;
+    cam.cam_divisor = divisor;
+}
+
+} // namespace
+
+void set_camera_model_geometry() {
+    switch (cam.cam_type) {
+    case 1:
+        set_sensor(1312, 1024, 0.00645, 8);
+        set_texts(" - takes 1 second", " - takes < 1 second", " - takes 1-2 seconds");
+        break;
+    case 2:
+    case 7:
+        set_sensor(1392, 1040, 0.00645, 8);
+        set_texts(" - takes 1 second", " - takes <1 seconds", " - takes 1-2 seconds");
+        break;
+    case 8:
+        set_sensor(2456, 2064, 0.00345, 16);
+        set_texts(" - takes 3-4 seconds", " - takes 2-3 seconds", " - takes 6-7 seconds");
+        break;
+    default:
+        break; // codes 3-6 keep what the previous set-up left
+    }
+}
+
+SensorGeometry camera_sensor() {
+    SensorGeometry s;
+    s.width = cam.cam_width1;
+    s.height = cam.cam_height1;
+    s.pixwidth = cam.cam_Pixwidth;
+    s.pixheight = cam.cam_Pixheight;
+    s.divisor = cam.cam_divisor;
+    s.bmp_main = cam.cam_BMPname_main;
+    s.bmp_focus = cam.cam_BMPname_focus;
+    s.bmp_guide = cam.cam_BMPname_guide;
+    return s;
+}

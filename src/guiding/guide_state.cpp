@@ -1,0 +1,5 @@
+#include "guiding/guide_state.h"
+
+GuideState guide;
+
+void reset_guide_state() { guide = GuideState{}; }

@@ -1,0 +1,130 @@
+#include "platform/qt_ui.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QWidget>
+
+namespace platform {
+
+QtUi::QtUi() { qApp->installEventFilter(this); }
+
+QtUi::~QtUi() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+void QtUi::set_main_window(QWidget* w, std::function<void(int)> dispatch) {
+    main_ = w;
+    dispatch_ = std::move(dispatch);
+}
+
+bool QtUi::eventFilter(QObject* obj, QEvent* ev) {
+    // Only presses dispatched while the program pumps stop its loops; a press
+    // reaches each widget up the parent chain, so count it once, at a window.
+    if (pumping_ > 0 && obj->isWidgetType() && static_cast<QWidget*>(obj)->isWindow()) {
+        if (ev->type() == QEvent::KeyPress) {
+            ++presses_;
+        } else if (ev->type() == QEvent::MouseButtonPress) {
+            auto* me = static_cast<QMouseEvent*>(ev);
+            if (me->button() == Qt::LeftButton || me->button() == Qt::RightButton) ++presses_;
+        }
+    }
+    return QObject::eventFilter(obj, ev);
+}
+
+BoxResult QtUi::message_box(const std::string& text, const std::string& caption, BoxIcon icon,
+                            BoxButtons buttons) {
+    QMessageBox box(main_);
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromLocal8Bit(text.c_str()));
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+    case BoxIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case BoxIcon::Stop: box.setIcon(QMessageBox::Critical); break;
+    case BoxIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case BoxIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case BoxIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    }
+    switch (buttons) {
+    case BoxButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case BoxButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case BoxButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case BoxButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return BoxResult::Cancel;
+    case QMessageBox::Yes: return BoxResult::Yes;
+    case QMessageBox::No: return BoxResult::No;
+    default: return BoxResult::Ok;
+    }
+}
+
+int QtUi::pump_messages() {
+    presses_ = 0;
+    ++pumping_;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    --pumping_;
+    return presses_;
+}
+
+void QtUi::beep() { QApplication::beep(); }
+
+Point QtUi::cursor_pos() {
+    QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}
+
+void QtUi::set_cursor_pos(Point p) { QCursor::setPos(p.x, p.y); }
+
+void QtUi::set_cursor(CursorShape shape) {
+    if (!main_) return;
+    switch (shape) {
+    case CursorShape::Arrow: main_->setCursor(Qt::ArrowCursor); break;
+    case CursorShape::Cross: main_->setCursor(Qt::CrossCursor); break;
+    case CursorShape::Wait: main_->setCursor(Qt::WaitCursor); break;
+    }
+}
+
+FileDialogResult QtUi::file_dialog(const FileDialogRequest& req) {
+    QFileDialog dlg(main_, QString::fromStdString(req.title),
+                    QString::fromStdString(req.initial_dir));
+    dlg.setAcceptMode(req.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(req.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    QStringList filters;
+    for (const auto& [label, pattern] : req.filters) {
+        QString pat = QString::fromStdString(pattern);
+        pat.replace(';', ' ');
+        filters << QString::fromStdString(label) + " (" + pat + ")";
+    }
+    if (!filters.isEmpty()) {
+        dlg.setNameFilters(filters);
+        int idx = req.filter_index - 1;
+        if (idx >= 0 && idx < filters.size()) dlg.selectNameFilter(filters[idx]);
+    }
+    if (!req.initial_name.empty()) dlg.selectFile(QString::fromStdString(req.initial_name));
+    FileDialogResult r;
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return r;
+    r.accepted = true;
+    r.path = dlg.selectedFiles().front().toStdString();
+    r.filter_index = static_cast<int>(filters.indexOf(dlg.selectedNameFilter())) + 1;
+    if (r.filter_index < 1) r.filter_index = req.filter_index;
+    return r;
+}
+
+bool QtUi::open_help(const std::string& path) {
+    if (path.empty()) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void QtUi::send_command(int id) {
+    if (dispatch_) dispatch_(id);
+}
+
+} // namespace platform

@@ -1,0 +1,43 @@
+#pragma once
+#include "platform/ui.h"
+
+#include <QObject>
+#include <functional>
+
+class QWidget;
+
+namespace platform {
+
+// The desktop implementation: real boxes and dialogs; pumping runs the Qt
+// event loop and counts the key and mouse-button presses it dispatched.
+class QtUi : public QObject, public Ui {
+    Q_OBJECT
+  public:
+    QtUi();
+    ~QtUi() override;
+
+    // The window whose cursor the program sets and that receives commands.
+    void set_main_window(QWidget* w, std::function<void(int)> dispatch);
+
+    BoxResult message_box(const std::string& text, const std::string& caption, BoxIcon icon,
+                          BoxButtons buttons) override;
+    int pump_messages() override;
+    void beep() override;
+    Point cursor_pos() override;
+    void set_cursor_pos(Point p) override;
+    void set_cursor(CursorShape shape) override;
+    FileDialogResult file_dialog(const FileDialogRequest& req) override;
+    bool open_help(const std::string& path) override;
+    void send_command(int id) override;
+
+  protected:
+    bool eventFilter(QObject* obj, QEvent* ev) override;
+
+  private:
+    QWidget* main_ = nullptr;
+    std::function<void(int)> dispatch_;
+    int presses_ = 0;
+    int pumping_ = 0;
+};
+
+} // namespace platform

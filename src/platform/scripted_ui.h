@@ -1,0 +1,45 @@
+#pragma once
+#include "platform/ui.h"
+
+#include <deque>
+#include <functional>
+
+namespace platform {
+
+// Test implementation: records what the program shows and answers from a script.
+class ScriptedUi : public Ui {
+  public:
+    struct Box {
+        std::string text;
+        std::string caption;
+        BoxIcon icon;
+        BoxButtons buttons;
+    };
+
+    std::vector<Box> boxes;
+    std::deque<BoxResult> box_answers;         // default: Ok / Yes
+    std::deque<FileDialogResult> file_answers; // default: cancelled
+    std::vector<FileDialogRequest> file_requests;
+    std::deque<int> presses; // presses reported by successive pumps
+    int pumps = 0;
+    int beeps = 0;
+    Point cursor;
+    CursorShape cursor_shape = CursorShape::Arrow;
+    bool help_ok = true;
+    std::vector<std::string> help_opened;
+    std::vector<int> commands;
+    std::function<void(int)> on_command; // optional: dispatch commands for real
+
+    BoxResult message_box(const std::string& text, const std::string& caption, BoxIcon icon,
+                          BoxButtons buttons) override;
+    int pump_messages() override;
+    void beep() override { ++beeps; }
+    Point cursor_pos() override { return cursor; }
+    void set_cursor_pos(Point p) override { cursor = p; }
+    void set_cursor(CursorShape shape) override { cursor_shape = shape; }
+    FileDialogResult file_dialog(const FileDialogRequest& req) override;
+    bool open_help(const std::string& path) override;
+    void send_command(int id) override;
+};
+
+} // namespace platform

@@ -1,0 +1,57 @@
+#include "platform/scripted_ui.h"
+
+namespace platform {
+
+namespace {
+Ui* g_ui = nullptr;
+}
+
+Ui& ui() {
+    if (!g_ui) {
+        static ScriptedUi fallback;
+        return fallback;
+    }
+    return *g_ui;
+}
+
+void install_ui(Ui* impl) { g_ui = impl; }
+
+BoxResult ScriptedUi::message_box(const std::string& text, const std::string& caption,
+                                  BoxIcon icon, BoxButtons buttons) {
+    boxes.push_back({text, caption, icon, buttons});
+    if (!box_answers.empty()) {
+        BoxResult r = box_answers.front();
+        box_answers.pop_front();
+        return r;
+    }
+    return buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel ? BoxResult::Yes
+                                                                              : BoxResult::Ok;
+}
+
+int ScriptedUi::pump_messages() {
+    ++pumps;
+    if (presses.empty()) return 0;
+    int n = presses.front();
+    presses.pop_front();
+    return n;
+}
+
+FileDialogResult ScriptedUi::file_dialog(const FileDialogRequest& req) {
+    file_requests.push_back(req);
+    if (file_answers.empty()) return {};
+    FileDialogResult r = file_answers.front();
+    file_answers.pop_front();
+    return r;
+}
+
+bool ScriptedUi::open_help(const std::string& path) {
+    help_opened.push_back(path);
+    return help_ok;
+}
+
+void ScriptedUi::send_command(int id) {
+    commands.push_back(id);
+    if (on_command) on_command(id);
+}
+
+} // namespace platform

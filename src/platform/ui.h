@@ -1,0 +1,60 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Everything the program asks of the desktop: boxes, message pumping, beeps,
+// the cursor, file dialogs, the help viewer and internal commands to the main
+// window. The program installs the Qt implementation; tests install ScriptedUi.
+namespace platform {
+
+enum class BoxIcon { None, Stop, Question, Information, Exclamation };
+enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class BoxResult { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+enum class CursorShape { Arrow, Cross, Wait };
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+// One file-dialog request. Filters come in pairs ("FITS files (*.fit)", "*.fit").
+struct FileDialogRequest {
+    bool save = false;
+    std::string title;
+    std::vector<std::pair<std::string, std::string>> filters;
+    int filter_index = 1; // 1-based, as the program keeps it
+    std::string initial_dir;
+    std::string initial_name;
+};
+
+struct FileDialogResult {
+    bool accepted = false;
+    std::string path;     // host path
+    int filter_index = 1; // the filter the user ended on
+};
+
+class Ui {
+  public:
+    virtual ~Ui() = default;
+    virtual BoxResult message_box(const std::string& text, const std::string& caption,
+                                  BoxIcon icon = BoxIcon::None,
+                                  BoxButtons buttons = BoxButtons::Ok) = 0;
+    // Processes every pending event. Returns how many key or mouse-button
+    // presses were among them: those stop the running loops.
+    virtual int pump_messages() = 0;
+    virtual void beep() = 0;
+    virtual Point cursor_pos() = 0;
+    virtual void set_cursor_pos(Point p) = 0;
+    virtual void set_cursor(CursorShape shape) = 0;
+    virtual FileDialogResult file_dialog(const FileDialogRequest& req) = 0;
+    // Opens a help page with the desktop's viewer; false when nothing could start.
+    virtual bool open_help(const std::string& path) = 0;
+    // Delivers an internal command id to the main window's command table.
+    virtual void send_command(int id) = 0;
+};
+
+Ui& ui();
+// Installs the implementation (not owned). Without one, a ScriptedUi is used.
+void install_ui(Ui* impl);
+
+} // namespace platform

@@ -1,0 +1,5 @@
+#include "settings/settings.h"
+
+Settings cfg;
+
+void reset_settings() { cfg = Settings{}; }
