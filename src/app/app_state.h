@@ -7,6 +7,19 @@ struct AppState {
     int merging = 0;
     int orig = 0;
     int merge_centre = 0;
+    char ph_object = 'o';
+
+    int obj_x = 0, obj_y = 0;
+    long obj_val = 0;
+    int comp_x = 0, comp_y = 0;
+    long comp_val = 0;
+    int back_x = 0, back_y = 0;
+    long back_val = 0;
+    int mast_x = 0, mast_y = 0, mast_val = 0;
+    int orig_x = 0, orig_y = 0, merge_x = 0, merge_y = 0;
+
+    // The self-guiding information window is open (closed by the abort rule).
+    int selfguide_info_open = 0;
 };
 
 extern AppState app;

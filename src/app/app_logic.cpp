@@ -1,0 +1,204 @@
+#include "app/app_logic.h"
+
+#include "app/app_state.h"
+#include "devices/camera_models.h"
+#include "display/geometry.h"
+#include "display/image_store.h"
+#include "display/run_state.h"
+#include "guiding/centroid.h"
+#include "guiding/guide_state.h"
+#include "platform/messages.h"
+#include "settings/settings.h"
+
+#include <cstdio>
+
+void startup_pattern() {
+    for (int y = 0; y < disp.height1; ++y) {
+        const auto v = static_cast<unsigned short>(y * 225);
+        unsigned short* row = image_int + static_cast<long>(y) * disp.width1;
+        for (int x = 0; x < disp.width1; ++x) {
+            const long i = static_cast<long>(y) * disp.width1 + x;
+            row[x] = v;
+            trial[i] = v;
+            undo[i] = v;
+            dark[i] = v;
+            save[i] = 0;
+        }
+    }
+    for (int r = 0; r < 290; ++r)
+        for (int c = 0; c < 500; ++c) {
+            guider_image[r * 500 + c] = static_cast<unsigned short>(r * 200);
+            guider_darkframe[r * 500 + c] = 0;
+        }
+}
+
+void nocteris_binned() {
+    derive_geometry(camera_sensor());
+    guide.focus_width1 = 64;
+    guide.focus_height1 = 64;
+}
+
+void nocteris_camera() {
+    set_camera_model_geometry();
+    guide.focus_x = cam.cam_width1 / 2 - 64;
+    guide.focus_y = cam.cam_height1 / 2 - 64;
+    nocteris_binned();
+}
+
+int abort_on_input() {
+    run.no_images = 1;
+    run.end_loop = 1;
+    if (run.series_exposure) run.exposure = run.exposure_save;
+    run.cont_work = 0;
+    run.series_work = 0;
+    if (run.guiding) run.continuous = 0;
+    run.guiding = 0;
+    run.tracking = 0;
+    run.endticks = run.ticks;
+    platform::ui().beep();
+    cm_focus_frame_reset();
+    const int was_selfguiding = run.selfguiding;
+    run.selfguiding = 0;
+    run.selfguiding_darkframe = 0;
+    run.switch_frame = 0;
+    run.focus_stretch_only = 0;
+    return was_selfguiding;
+}
+
+void clear_messages() {
+    if (platform::ui().pump_messages() > 0) {
+        if (abort_on_input() && app.selfguide_info_open) app.selfguide_info_open = 0;
+    }
+}
+
+void cm_pick_star(int fit) {
+    if (fit) messages(35);
+    guide.pick_star = !guide.pick_star;
+    if (guide.pick_star) {
+        guide.centre_it = 1;
+        guide.cur_rad = cfg.star_mask;
+        platform::ui().set_cursor(platform::CursorShape::Cross);
+    }
+}
+
+void cm_focus_frame() {
+    guide.focus_frame = 1;
+    guide.centre_it = 0;
+    platform::ui().set_cursor(platform::CursorShape::Cross);
+}
+
+void cm_focus_frame_reset() {
+    guide.focus_x = 312;
+    guide.focus_y = 65;
+}
+
+namespace {
+
+void show_position(int x, int y) {
+    char text[64];
+    std::snprintf(text, sizeof text, "x position = %5d\ny position = %5d", x, y);
+    messages(50, text);
+}
+
+void place_focus_frame(int x, int y) {
+    const int s = disp.binned ? 2 : 1;
+    const int X = s * x;
+    const int Y = s * y / 2;
+    guide.focus_x = X < 67 ? 3 : (X > 686 ? 686 : X - 64);
+    guide.focus_y = Y < 65 ? 1 : (Y > 226 ? 226 : Y - 64);
+    guide.focus_frame = 0;
+    show_position(guide.focus_x + 64, (guide.focus_y + 64) * 2);
+}
+
+} // namespace
+
+long aperture_sum(const unsigned short* img, int x, int y, int r) {
+    long sum = 0;
+    for (int yy = y - r; yy <= y + r; ++yy) {
+        if (yy < 0 || yy >= disp.height1) continue;
+        for (int xx = x - r; xx <= x + r; ++xx)
+            if (xx >= 0 && xx < disp.width1) sum += img[static_cast<long>(yy) * disp.width1 + xx];
+    }
+    return sum;
+}
+
+ClickResult left_button_up(platform::Point& point) {
+    if (!app.photometry && !app.row_plot && !app.merging && !guide.pick_star && !guide.focus_frame)
+        return ClickResult::Ignored;
+    const unsigned short* img = image;
+    image = image_int;
+
+    const int m = guide.pick_star ? 3 : 0;
+    const int r = guide.cur_rad;
+    if (!guide.focus_frame && (point.x < r + m || point.x > disp.width2 - r - m ||
+                               point.y < r + m || point.y > disp.height2 - r - m)) {
+        char text[100];
+        std::snprintf(text, sizeof text,
+                      "Sorry, outside Image area - try again\n\nx position = %5d\ny position = %5d",
+                      point.x, point.y);
+        messages(50, text);
+        return ClickResult::Refused;
+    }
+    if (app.row_plot) {
+        app.obj_y = point.y;
+        return ClickResult::RowPlot;
+    }
+    if ((app.photometry || guide.pick_star || guide.focus_frame) && guide.centre_it) {
+        if (!snap_to_star(point, img)) return ClickResult::Done;
+    }
+    if (guide.focus_frame) {
+        place_focus_frame(point.x, point.y);
+        return ClickResult::Done;
+    }
+    guide.centre_it = 0;
+    if (guide.pick_star) {
+        guide.pick_star = 0;
+        if (disp.binned) {
+            guide.pick_small = guide.pick_star_small = 1;
+            guide.xcent *= 2;
+            guide.ycent *= 2;
+        } else {
+            guide.pick_small = guide.pick_star_small = 0;
+        }
+        guide.pick_xcent = guide.xcent;
+        guide.pick_ycent = guide.ycent;
+        guide.focus_frame = 0;
+        show_position(guide.xcent, guide.ycent);
+        return ClickResult::RepaintImage;
+    }
+    if (app.photometry) {
+        const long sum = aperture_sum(img, point.x, point.y, r);
+        if (app.ph_object == 'o') {
+            app.obj_x = point.x, app.obj_y = point.y, app.obj_val = sum;
+        } else if (app.ph_object == 'c') {
+            app.comp_x = point.x, app.comp_y = point.y, app.comp_val = sum;
+        } else {
+            app.back_x = point.x, app.back_y = point.y, app.back_val = sum;
+        }
+        return ClickResult::Photometry;
+    }
+    if (app.orig) {
+        if (app.merge_centre) search_centre(point.x, point.y, img, r, point);
+        app.orig_x = point.x, app.orig_y = point.y;
+    } else {
+        if (app.merge_centre) search_centre(point.x, point.y, img, r, point);
+        app.merge_x = point.x, app.merge_y = point.y;
+    }
+    return ClickResult::Merge;
+}
+
+ClickResult right_button_up(platform::Point& point) {
+    if (!app.photometry) return ClickResult::Ignored;
+    guide.centre_it = 1;
+    return left_button_up(point);
+}
+
+bool mouse_move(platform::Point point) {
+    if (!app.photometry) return false;
+    if (point.x <= 1 || point.x >= disp.width2 || point.y <= 1 || point.y >= disp.height2)
+        return false;
+    app.mast_x = point.x;
+    app.mast_y = point.y;
+    app.mast_val = image_int[static_cast<long>(point.y) * disp.width1 + point.x];
+    return true;
+}

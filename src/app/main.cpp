@@ -1,0 +1,10 @@
+#include "app/main_window.h"
+#include "app/nocteris_app.h"
+
+int main(int argc, char** argv) {
+    TNocterisApp app(argc, argv);
+    app.InitMainWindow();
+    app.frame()->show();
+    app.InitInstance();
+    return app.exec();
+}

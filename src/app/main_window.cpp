@@ -1,0 +1,586 @@
+#include "app/main_window.h"
+
+#include "app/about_dialog.h"
+#include "app/app_logic.h"
+#include "app/app_state.h"
+#include "devices/camera_models.h"
+#include "display/dib.h"
+#include "display/display_pipeline.h"
+#include "display/history.h"
+#include "display/image_store.h"
+#include "display/run_state.h"
+#include "guiding/guide_state.h"
+#include "platform/host_path.h"
+#include "platform/messages.h"
+#include "platform/ui.h"
+#include "resources/help_location.h"
+#include "resources/toolbar_icons.h"
+#include "settings/settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <cstring>
+
+// ---------------------------------------------------------------- frame
+
+TNocterisFrame::TNocterisFrame(TNocterisWindow* client) : client_(client) {
+    client_->setFrame(this);
+    buildMenus();
+    buildToolBar();
+
+    // The hint line sits at the top, under the tool bar, with the keyboard
+    // state indicators at its right.
+    auto* central = new QWidget(this);
+    auto* box = new QVBoxLayout(central);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    sb_ = new QStatusBar(central);
+    sb_->setSizeGripEnabled(false);
+    sb_->setObjectName("id_statusbar");
+    const char* names[4] = {"CAP", "NUM", "SCRL", "OVR"};
+    for (int i = 0; i < 4; ++i) {
+        indicators_[i] = new QLabel(names[i], sb_);
+        indicators_[i]->setFrameShape(QFrame::Panel);
+        indicators_[i]->setFrameShadow(QFrame::Sunken);
+        indicators_[i]->setEnabled(false);
+        sb_->addPermanentWidget(indicators_[i]);
+    }
+    box->addWidget(sb_);
+    box->addWidget(client_, 1);
+    setCentralWidget(central);
+
+    buildAccelerators();
+    setWindowTitle("Nocteris");
+    setGeometry(0, 0, 750, 500);
+    updateEnablers();
+}
+
+void TNocterisFrame::buildMenus() {
+    QMenu* current = nullptr;
+    QString current_title;
+    for (const auto& e : command_table()) {
+        if (!e.popup) continue;
+        QAction* act = nullptr;
+        if (e.popup[0] == '\0') {
+            // A command on the bar itself.
+            act = menuBar()->addAction(QString::fromLatin1(e.label));
+            current = nullptr;
+            current_title.clear();
+        } else {
+            if (!current || current_title != e.popup) {
+                current_title = e.popup;
+                current = menuBar()->addMenu(current_title);
+                connect(current, &QMenu::aboutToShow, this, &TNocterisFrame::updateEnablers);
+            }
+            QString text = QString::fromLatin1(e.label);
+            if (e.shortcut) text += '\t' + QString::fromLatin1(e.shortcut);
+            act = current->addAction(text);
+            if (e.separator_after) current->addSeparator();
+        }
+        act->setObjectName(QString("id%1").arg(e.id));
+        act->setStatusTip(command_hint(e.id));
+        act->setCheckable(e.enabler == &TNocterisWindow::CeFit ||
+                          e.enabler == &TNocterisWindow::CeBin ||
+                          e.enabler == &TNocterisWindow::CePickStar ||
+                          e.enabler == &TNocterisWindow::CeColPal ||
+                          e.enabler == &TNocterisWindow::CeStretchPal);
+        const int id = e.id;
+        connect(act, &QAction::triggered, this, [this, id] { client_->dispatch(id); });
+        menu_actions_.emplace(id, act);
+    }
+}
+
+QAction* TNocterisFrame::addTool(int bitmap_id, int command) {
+    QAction* act = cb_->addAction(toolbar_icon(bitmap_id), QString());
+    act->setObjectName(QString("tool%1").arg(bitmap_id));
+    act->setData(command);
+    const QString hint = command_hint(command);
+    act->setStatusTip(hint);
+    act->setToolTip(hint.isEmpty() ? QString() : hint.trimmed());
+    connect(act, &QAction::triggered, this, [this, command] { client_->dispatch(command); });
+    tool_actions_[bitmap_id] = act;
+    tool_by_command_.emplace(command, act);
+    return act;
+}
+
+void TNocterisFrame::buildToolBar() {
+    cb_ = new QToolBar(this);
+    cb_->setObjectName("id32041");
+    cb_->setMovable(false);
+    cb_->setFloatable(false);
+    cb_->setIconSize(QSize(24, 24));
+    addToolBar(Qt::TopToolBarArea, cb_);
+
+    addTool(24333, 24333);
+    addTool(24336, 24335);
+    addTool(24332, 24332);
+    cb_->addSeparator();
+    addTool(1000, 12);
+    cb_->addSeparator();
+    addTool(1907, 123);
+    addTool(1908, 123);
+    addTool(1002, 1901);
+    addTool(1003, 1902);
+    addTool(1904, 726);
+    cb_->addSeparator();
+    addTool(121, 121);
+    cb_->addSeparator();
+    addTool(1903, 14);
+    cb_->addSeparator();
+    for (int id : {1, 117, 2, 120, 106, 3}) addTool(id, id);
+    cb_->addSeparator();
+    for (int id : {110, 115, 111}) addTool(id, id);
+    addTool(24, 24);
+
+    swapBinButton(disp.bin_display);
+    swapStretchButton(disp.max_stretch);
+    showTelescopeButton(cfg.telescope != 'n');
+}
+
+void TNocterisFrame::buildAccelerators() {
+    struct Accel {
+        QKeySequence key;
+        int id;
+    };
+    const Accel accels[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), 12},     {QKeySequence(Qt::CTRL | Qt::Key_G), 27},
+        {QKeySequence(Qt::ALT | Qt::Key_X), 24310},   {QKeySequence(Qt::CTRL | Qt::Key_H), 6},
+        {QKeySequence(Qt::CTRL | Qt::Key_L), 8},      {QKeySequence(Qt::CTRL | Qt::Key_Q), 24336},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), 21},     {QKeySequence(Qt::CTRL | Qt::Key_W), 25},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), 24333},  {QKeySequence(Qt::CTRL | Qt::Key_U), 9},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), 1},      {QKeySequence(Qt::CTRL | Qt::Key_B), 120},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), 24332},  {QKeySequence(Qt::CTRL | Qt::Key_M), 726},
+        // The Edit menu names Shift+Ins for Copy; make the label true.
+        {QKeySequence(Qt::SHIFT | Qt::Key_Insert), 24359},
+    };
+    for (const auto& a : accels) {
+        auto* sc = new QShortcut(a.key, this);
+        sc->setObjectName(QString("accel%1").arg(a.id));
+        const int id = a.id;
+        connect(sc, &QShortcut::activated, this, [this, id] { client_->dispatch(id); });
+    }
+}
+
+QList<QAction*> TNocterisFrame::toolActions() const {
+    QList<QAction*> shown;
+    for (QAction* a : cb_->actions())
+        if (a->isVisible()) shown << a;
+    return shown;
+}
+
+QAction* TNocterisFrame::menuAction(int id) const {
+    auto it = menu_actions_.find(id);
+    return it == menu_actions_.end() ? nullptr : it->second;
+}
+
+QAction* TNocterisFrame::toolAction(int bitmap_id) const {
+    auto it = tool_actions_.find(bitmap_id);
+    return it == tool_actions_.end() ? nullptr : it->second;
+}
+
+void TNocterisFrame::updateEnablers() {
+    for (auto& [id, act] : menu_actions_) {
+        bool checked = false;
+        act->setEnabled(client_->isEnabled(id, &checked));
+        if (act->isCheckable()) act->setChecked(checked);
+    }
+    for (auto& [id, act] : tool_by_command_) act->setEnabled(client_->isEnabled(id));
+}
+
+void TNocterisFrame::showTelescopeButton(bool on) { tool_actions_[24]->setVisible(on); }
+
+void TNocterisFrame::swapBinButton(bool on) {
+    tool_actions_[1907]->setVisible(!on);
+    tool_actions_[1908]->setVisible(on);
+}
+
+void TNocterisFrame::swapStretchButton(bool on) {
+    tool_actions_[1002]->setVisible(!on);
+    tool_actions_[1003]->setVisible(on);
+}
+
+bool TNocterisFrame::event(QEvent* e) {
+    if (e->type() == QEvent::StatusTip) {
+        sb_->showMessage(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void TNocterisFrame::keyPressEvent(QKeyEvent* e) {
+    // Lock keys are seen only as they are pressed in this window, so the
+    // indicators follow those presses.
+    const int map[4] = {Qt::Key_CapsLock, Qt::Key_NumLock, Qt::Key_ScrollLock, Qt::Key_Insert};
+    for (int i = 0; i < 4; ++i)
+        if (e->key() == map[i]) indicators_[i]->setEnabled(!indicators_[i]->isEnabled());
+    QMainWindow::keyPressEvent(e);
+}
+
+// ---------------------------------------------------------------- window
+
+TNocterisWindow::TNocterisWindow(QWidget* parent) : QAbstractScrollArea(parent) {
+    setObjectName("NocterisWindow");
+    setFrameShape(QFrame::NoFrame);
+    viewport()->setMouseTracking(true);
+    bkgnd_brush_ = QBrush(QColor(disp.back_r, disp.back_g, disp.back_b));
+    horizontalScrollBar()->setSingleStep(1);
+    verticalScrollBar()->setSingleStep(1);
+    horizontalScrollBar()->setRange(0, 200);
+    verticalScrollBar()->setRange(0, 200);
+    fit_ = 0;
+    SetCaption("");
+}
+
+TNocterisWindow::~TNocterisWindow() = default;
+
+void TNocterisWindow::dispatch(int id) {
+    image = image_int;
+    for (const auto& e : command_table()) {
+        if (e.id != id) continue;
+        if (!e.handler || !isEnabled(id)) return;
+        (this->*e.handler)();
+        if (frame_) frame_->updateEnablers();
+        return;
+    }
+}
+
+bool TNocterisWindow::isEnabled(int id, bool* checked) const {
+    for (const auto& e : command_table()) {
+        if (e.id != id) continue;
+        bool c = false;
+        bool enabled = e.handler != nullptr;
+        if (e.enabler && !(this->*e.enabler)(c)) enabled = false;
+        if (checked) *checked = c;
+        return enabled;
+    }
+    return false;
+}
+
+void TNocterisWindow::SetCaption(const char* name) {
+    file_name_ = name ? QString::fromLocal8Bit(name) : QString("(Untitled)");
+    if (frame_) frame_->setWindowTitle("Nocteris - " + file_name_);
+}
+
+void TNocterisWindow::clear_messages() { ::clear_messages(); }
+
+// ---------------------------------------------------------------- display
+
+void TNocterisWindow::image_prepare() {
+    DisplayImage();
+    SetCaption(disp.image_name);
+    write_bitmap();
+    LoadBitmapFile(shown_bitmap_name());
+}
+
+void TNocterisWindow::write_bitmap() { write_display_bitmap(); }
+
+int TNocterisWindow::LoadBitmapFile(const char* path) {
+    Dib d;
+    if (!load_dib(platform::host_path(path), d)) {
+        messages(32);
+        return 0;
+    }
+    QImage img(d.width, d.height, QImage::Format_Indexed8);
+    QVector<QRgb> colours(256);
+    for (int i = 0; i < 256; ++i)
+        colours[i] = qRgb(d.palette[i][2], d.palette[i][1], d.palette[i][0]);
+    img.setColorTable(colours);
+    for (int y = 0; y < d.height; ++y)
+        std::memcpy(img.scanLine(y), d.pixels.data() + static_cast<size_t>(y) * d.width,
+                    static_cast<size_t>(d.width));
+    SetupFromDib(img);
+    return 1;
+}
+
+void TNocterisWindow::SetupFromDib(const QImage& dib) {
+    dib_ = dib;
+    palette_ = dib.colorTable();
+    bitmap_ = QPixmap::fromImage(dib);
+    pixel_width_ = dib.width();
+    pixel_height_ = dib.height();
+    UpdatePalette(true);
+    AdjustScroller(false);
+}
+
+void TNocterisWindow::UpdatePalette(bool alwaysRepaint) {
+    // Colours are exact on every current display: a changed palette only
+    // needs a repaint.
+    if (alwaysRepaint) viewport()->update();
+}
+
+void TNocterisWindow::AdjustScroller(bool reset) {
+    const QSize client = viewport()->size();
+    if (fit_ || (pixel_width_ <= client.width() && pixel_height_ <= client.height())) {
+        horizontalScrollBar()->setRange(0, 0);
+        verticalScrollBar()->setRange(0, 0);
+    } else {
+        horizontalScrollBar()->setRange(0, std::max(0, pixel_width_ - client.width()));
+        verticalScrollBar()->setRange(0, std::max(0, pixel_height_ - client.height()));
+        horizontalScrollBar()->setPageStep(client.width());
+        verticalScrollBar()->setPageStep(client.height());
+    }
+    if (reset) {
+        horizontalScrollBar()->setValue(0);
+        verticalScrollBar()->setValue(0);
+    }
+    viewport()->update();
+}
+
+void TNocterisWindow::PaintIt() {
+    UpdatePalette(true);
+    AdjustScroller(false);
+}
+
+QPointF TNocterisWindow::toScreen(double x, double y) const {
+    if (fit_ && pixel_width_ > 0 && pixel_height_ > 0)
+        return {x * viewport()->width() / pixel_width_, y * viewport()->height() / pixel_height_};
+    return {x - horizontalScrollBar()->value(), y - verticalScrollBar()->value()};
+}
+
+QPoint TNocterisWindow::toImage(QPoint client) const {
+    // Clicks name pixels of the bitmap, wherever it is scrolled to.
+    if (fit_) return client;
+    return {client.x() + horizontalScrollBar()->value(), client.y() + verticalScrollBar()->value()};
+}
+
+void TNocterisWindow::paintEvent(QPaintEvent*) {
+    if (disp.prep_image) {
+        disp.screen_height = screen() ? screen()->geometry().height() : 0;
+        disp.prep_image = 0;
+        image_prepare();
+    }
+    if (disp.back_changed) {
+        bkgnd_brush_ = QBrush(QColor(disp.back_r, disp.back_g, disp.back_b));
+        disp.back_changed = 0;
+    }
+    QPainter p(viewport());
+    const QRect client = viewport()->rect();
+    if (!bitmap_.isNull()) {
+        if (window() && window()->isMinimized()) {
+            p.drawPixmap(client, bitmap_);
+        } else if (fit_) {
+            p.drawPixmap(client, bitmap_);
+        } else {
+            const int ox = -horizontalScrollBar()->value();
+            const int oy = -verticalScrollBar()->value();
+            p.drawPixmap(ox, oy, bitmap_);
+            const int right = ox + pixel_width_;
+            const int bottom = oy + pixel_height_;
+            if (right < client.width())
+                p.fillRect(QRect(right, 0, client.width() - right, client.height()), bkgnd_brush_);
+            if (bottom < client.height())
+                p.fillRect(QRect(0, bottom, std::min(right, client.width()),
+                                 client.height() - bottom),
+                           bkgnd_brush_);
+        }
+    } else {
+        p.fillRect(client, bkgnd_brush_);
+    }
+
+    image = image_int;
+    if (!app.photometry && !guide.pick_star) viewport()->setCursor(Qt::ArrowCursor);
+
+    if (guide.picked_star && guide.pick_star) {
+        const double cx = disp.binned ? guide.pick_xcent / 2 : guide.pick_xcent;
+        const double cy = disp.binned ? guide.pick_ycent / 2 : guide.pick_ycent;
+        p.setPen(QPen(QColor(0, 255, 0), 1));
+        p.drawLine(toScreen(cx - 20, cy), toScreen(cx + 20, cy));
+        p.drawLine(toScreen(cx, cy - 20), toScreen(cx, cy + 20));
+        guide.centre_it = 1;
+        guide.cur_rad = cfg.star_mask;
+    }
+
+    if (disp.show_crosswires && disp.non_guiding && !disp.binned) {
+        const bool half = disp.bin_display != 0;
+        const int X = half ? disp.width1 / 4 : disp.width1 / 2;
+        const int Y = half ? disp.height1 / 4 : disp.height1 / 2;
+        const int W = half ? disp.width1 / 2 : disp.width1;
+        const int H = half ? disp.height1 / 2 : disp.height1;
+        p.setPen(QPen(QColor(255, 0, 0), 1));
+        p.drawLine(toScreen(X - 8, 0), toScreen(X - 8, H));
+        p.drawLine(toScreen(X + 8, 0), toScreen(X + 8, H));
+        p.drawLine(toScreen(0, Y - 8), toScreen(W, Y - 8));
+        p.drawLine(toScreen(0, Y + 8), toScreen(W, Y + 8));
+    }
+    p.end();
+    build_histogram(image);
+}
+
+void TNocterisWindow::resizeEvent(QResizeEvent* e) {
+    QAbstractScrollArea::resizeEvent(e);
+    if (!window() || !window()->isMinimized()) AdjustScroller(false);
+}
+
+void TNocterisWindow::scrollContentsBy(int, int) { viewport()->update(); }
+
+void TNocterisWindow::handleClick(QPoint client, bool right) {
+    platform::Point pt{toImage(client).x(), toImage(client).y()};
+    const ClickResult r = right ? right_button_up(pt) : left_button_up(pt);
+    if (r == ClickResult::RepaintImage) PaintIt();
+    if (frame_) frame_->updateEnablers();
+}
+
+void TNocterisWindow::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) handleClick(e->position().toPoint(), false);
+    if (e->button() == Qt::RightButton) handleClick(e->position().toPoint(), true);
+}
+
+void TNocterisWindow::mouseMoveEvent(QMouseEvent* e) {
+    const QPoint p = toImage(e->position().toPoint());
+    mouse_move({p.x(), p.y()});
+}
+
+// ---------------------------------------------------------------- commands
+
+void TNocterisWindow::CmPickStar() { cm_pick_star(fit_); }
+void TNocterisWindow::CmFocusFrame() { cm_focus_frame(); }
+void TNocterisWindow::CmFocusFrameReset() { cm_focus_frame_reset(); }
+
+void TNocterisWindow::CmPrintSetup() {
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPageSetupDialog dlg(printer_.get(), this);
+    dlg.exec();
+}
+
+void TNocterisWindow::CmPrint() {
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dlg(printer_.get(), this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    // What is printed is the display bitmap file; a failure is not reported.
+    QImage img(QString::fromStdString(platform::host_path(disp.BMPname_main)));
+    if (img.isNull()) return;
+    QPainter p;
+    if (!p.begin(printer_.get())) return;
+    const QRect page = p.viewport();
+    QSize size = img.size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    p.setViewport(page.x(), page.y(), size.width(), size.height());
+    p.setWindow(img.rect());
+    p.drawImage(0, 0, img);
+}
+
+void TNocterisWindow::cmExit() {
+    // The camera and filter-wheel handles are released by the device layer
+    // as the program ends; closing the frame ends the message loop.
+    if (frame_) frame_->close();
+    QApplication::quit();
+}
+
+void TNocterisWindow::undo_restore_option() {
+    restore_image();
+    image_prepare();
+    remove_last_history();
+}
+
+void TNocterisWindow::CmCopy() {
+    if (dib_.isNull()) return;
+    QApplication::clipboard()->setImage(dib_);
+}
+
+void TNocterisWindow::CmFit() {
+    if (app.photometry) return;
+    fit_ = !fit_;
+    AdjustScroller(false);
+}
+
+void TNocterisWindow::CmBinDisplay() {
+    disp.bin_display = !disp.bin_display;
+    if (frame_) frame_->swapBinButton(disp.bin_display);
+    image_prepare();
+    AdjustScroller(false);
+}
+
+void TNocterisWindow::CmColPal() {
+    disp.colour_palette = !disp.colour_palette;
+    image_prepare();
+    AdjustScroller(false);
+}
+
+void TNocterisWindow::CmStretchPal() {
+    disp.stretch_palette = !disp.stretch_palette;
+    image_prepare();
+    AdjustScroller(false);
+}
+
+void TNocterisWindow::CmMirror() {
+    platform::ui().set_cursor(platform::CursorShape::Wait);
+    mirror_image(image, trial);
+    image_prepare();
+    platform::ui().set_cursor(platform::CursorShape::Arrow);
+}
+
+void TNocterisWindow::Info() {
+    char text[500];
+    compose_history_text(text, sizeof text);
+    messages(50, text);
+}
+
+void TNocterisWindow::Help_Using() {
+    if (!platform::ui().open_help(help_index_path()))
+        platform::ui().message_box("WinHelp failed!", "Nocteris", platform::BoxIcon::Stop);
+}
+
+void TNocterisWindow::Help_About() {
+    TAboutDialog dlg(this);
+    dlg.exec();
+}
+
+void TNocterisWindow::CmMaxStretchToggle() {
+    disp.max_stretch = !disp.max_stretch;
+    if (frame_) frame_->swapStretchButton(disp.max_stretch);
+    viewport()->update();
+    image_prepare();
+    AdjustScroller(false);
+}
+
+void TNocterisWindow::CmStretchPaint() {
+    image_prepare();
+    PaintIt();
+    AdjustScroller(false);
+}
+
+void TNocterisWindow::Nocteris_Camera() { nocteris_camera(); }
+
+void TNocterisWindow::CmINI() {}
+
+// ---------------------------------------------------------------- enablers
+
+bool TNocterisWindow::CeTelescope(bool&) const { return cfg.telescope != 'n'; }
+bool TNocterisWindow::CeCopy(bool&) const { return !dib_.isNull(); }
+bool TNocterisWindow::CeFit(bool& checked) const {
+    checked = fit_ == 1;
+    return true;
+}
+bool TNocterisWindow::CeBin(bool& checked) const {
+    checked = disp.bin_display == 1;
+    return true;
+}
+bool TNocterisWindow::CePickStar(bool& checked) const {
+    checked = guide.pick_star == 1;
+    return true;
+}
+bool TNocterisWindow::CeColPal(bool& checked) const {
+    checked = disp.colour_palette == 1;
+    return true;
+}
+bool TNocterisWindow::CeStretchPal(bool& checked) const {
+    checked = disp.stretch_palette == 1;
+    return true;
+}
