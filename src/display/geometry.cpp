@@ -60,5 +60,9 @@ void derive_geometry(const SensorGeometry& s) {
 
 void zq_geometry() {
     set_image_size(752, 580);
+    // The older line's whole-image loops run four pixels past 752 x 580.
+    disp.intlength = 436164;
+    disp.intlength_f = 436164.0;
+    disp.process1 = (disp.intlength - disp.width1_10) / 16;
     disp.writefile16 = 27260;
 }
