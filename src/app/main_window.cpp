@@ -34,6 +34,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cstring>
@@ -68,8 +69,22 @@ TNocterisFrame::TNocterisFrame(TNocterisWindow* client) : client_(client) {
 
     buildAccelerators();
     setWindowTitle("Nocteris");
+    client_->SetCaption(client_->FileName().toLocal8Bit().constData());
     setGeometry(0, 0, 750, 500);
     updateEnablers();
+}
+
+void TNocterisFrame::showHint(const QAction* act) { sb_->showMessage(act ? act->statusTip() : QString()); }
+
+bool TNocterisFrame::eventFilter(QObject* obj, QEvent* e) {
+    // Hints show for greyed items and buttons too, which Qt's own status tips skip.
+    if (auto* menu = qobject_cast<QMenu*>(obj); menu && e->type() == QEvent::MouseMove) {
+        showHint(menu->actionAt(static_cast<QMouseEvent*>(e)->position().toPoint()));
+    } else if (auto* button = qobject_cast<QToolButton*>(obj)) {
+        if (e->type() == QEvent::Enter) showHint(button->defaultAction());
+        if (e->type() == QEvent::Leave) showHint(nullptr);
+    }
+    return QMainWindow::eventFilter(obj, e);
 }
 
 void TNocterisFrame::buildMenus() {
@@ -88,6 +103,8 @@ void TNocterisFrame::buildMenus() {
                 current_title = e.popup;
                 current = menuBar()->addMenu(current_title);
                 connect(current, &QMenu::aboutToShow, this, &TNocterisFrame::updateEnablers);
+                connect(current, &QMenu::hovered, this, &TNocterisFrame::showHint);
+                current->installEventFilter(this);
             }
             QString text = QString::fromLatin1(e.label);
             if (e.shortcut) text += '\t' + QString::fromLatin1(e.shortcut);
@@ -115,6 +132,7 @@ QAction* TNocterisFrame::addTool(int bitmap_id, int command) {
     act->setStatusTip(hint);
     act->setToolTip(hint.isEmpty() ? QString() : hint.trimmed());
     connect(act, &QAction::triggered, this, [this, command] { client_->dispatch(command); });
+    if (QWidget* w = cb_->widgetForAction(act)) w->installEventFilter(this);
     tool_actions_[bitmap_id] = act;
     tool_by_command_.emplace(command, act);
     return act;
@@ -292,7 +310,7 @@ void TNocterisWindow::image_prepare() {
 void TNocterisWindow::write_bitmap() { write_display_bitmap(); }
 
 int TNocterisWindow::LoadBitmapFile(const char* path) {
-    Dib d;
+    static ::Dib d; // kept: the next rebuild reuses its pixel storage
     if (!load_dib(platform::host_path(path), d)) {
         messages(32);
         return 0;

@@ -53,8 +53,11 @@ class TNocterisFrame : public QMainWindow {
     void swapBinButton(bool on);
     void swapStretchButton(bool on);
 
+    void showHint(const QAction* act);
+
   protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* obj, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
   private:

@@ -3,7 +3,10 @@
 #include "app/app_logic.h"
 #include "app/main_window.h"
 #include "display/image_store.h"
+#include "platform/host_path.h"
 #include "platform/qt_ui.h"
+
+#include <sys/stat.h>
 #include "resources/toolbar_icons.h"
 
 TNocterisApp::TNocterisApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -19,7 +22,10 @@ TNocterisApp::~TNocterisApp() {
     delete frame_;
 }
 
-void prepare_main_window_state() { nocteris_camera(); }
+void prepare_main_window_state() {
+    ::mkdir(platform::working_folder().c_str(), 0755);
+    nocteris_camera();
+}
 
 void TNocterisApp::InitMainWindow() {
     prepare_main_window_state();

@@ -1,7 +1,9 @@
 // The main window under the offscreen platform: menus, tool bar, hints,
 // enablers, the display rebuild and its failures.
 #include "app/app_logic.h"
+#include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/nocteris_app.h"
 #include "display/image_store.h"
 #include "display/history.h"
 #include "guiding/guide_state.h"
@@ -15,6 +17,7 @@
 #include <QImageReader>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -28,7 +31,7 @@ class MainWindowTest : public NocterisTest {
     void SetUp() override {
         NocterisTest::SetUp();
         reset_app_state();
-        nocteris_camera();
+        prepare_main_window_state();
         startup_pattern();
     }
     void TearDown() override {
@@ -130,16 +133,28 @@ TEST_F(MainWindowTest, ToolBarOrderFollowsTheDisplayStateAndTheTelescopeSetting)
 
 TEST_F(MainWindowTest, HintsShowInTheStatusBarAtTheTop) {
     open();
-    frame->menuAction(121)->hover();
-    EXPECT_EQ(frame->hintBar()->currentMessage(), "View and change most program variables");
-    frame->toolAction(24336)->hover();
-    EXPECT_EQ(frame->hintBar()->currentMessage(), "Save Image as a FITs file");
-    frame->toolAction(1000)->hover();
-    EXPECT_EQ(frame->hintBar()->currentMessage(), "Camera Control");
-    frame->toolAction(1002)->hover();
-    EXPECT_EQ(frame->hintBar()->currentMessage(), "Use Display Stretch");
-    frame->menuAction(113)->hover();
-    EXPECT_EQ(frame->hintBar()->currentMessage(), "");
+    auto over_menu_item = [&](int id) {
+        QAction* act = frame->menuAction(id);
+        QMenu* menu = qobject_cast<QMenu*>(act->parent());
+        menu->popup(QPoint(0, 0));
+        QMouseEvent move(QEvent::MouseMove, menu->actionGeometry(act).center(), QPointF(),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(menu, &move);
+        menu->hide();
+        return frame->hintBar()->currentMessage();
+    };
+    auto over_button = [&](int bitmap) {
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(frame->toolBar()->widgetForAction(frame->toolAction(bitmap)), &enter);
+        return frame->hintBar()->currentMessage();
+    };
+    EXPECT_EQ(over_menu_item(121), "View and change most program variables");
+    EXPECT_EQ(over_menu_item(24332), "Get an image from Disk");
+    EXPECT_EQ(over_button(24336), "Save Image as a FITs file");
+    EXPECT_EQ(over_button(1000), "Camera Control");
+    EXPECT_EQ(over_button(1002), "Use Display Stretch");
+    EXPECT_EQ(over_button(120), "Automatically make background black");
+    EXPECT_EQ(over_menu_item(113), "");
     EXPECT_LT(frame->hintBar()->mapTo(frame, QPoint(0, 0)).y(), win->mapTo(frame, QPoint(0, 0)).y());
 }
 
