@@ -12,6 +12,7 @@
 TNocterisApp::TNocterisApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Nocteris");
     setApplicationDisplayName("Nocteris");
+    setDesktopFileName("nocteris");
     setWindowIcon(application_icon());
     ui_ = std::make_unique<platform::QtUi>();
     platform::install_ui(ui_.get());
