@@ -32,12 +32,6 @@ void startup_pattern() {
         }
 }
 
-void nocteris_binned() {
-    derive_geometry(camera_sensor());
-    guide.focus_width1 = 64;
-    guide.focus_height1 = 64;
-}
-
 void nocteris_camera() {
     set_camera_model_geometry();
     guide.focus_x = cam.cam_width1 / 2 - 64;

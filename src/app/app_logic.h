@@ -10,7 +10,6 @@ void startup_pattern();
 // Geometry of the configured camera model; `save_settings` writes the
 // settings file afterwards, as the camera set-up does.
 void nocteris_camera();
-void nocteris_binned();
 
 // What a key or mouse-button press does to the running loops. Returns 1 when
 // self-guiding was running, so the caller closes its information window.

@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-CameraModelState cam;
-
-void reset_camera_model_state() { cam = CameraModelState{}; }
-
 namespace {
 
 void set_texts(const char* t2x2, const char* tbin, const char* tfull) {
@@ -42,17 +38,4 @@ void set_camera_model_geometry() {
     default:
         break; // codes 3-6 keep what the previous set-up left
     }
-}
-
-SensorGeometry camera_sensor() {
-    SensorGeometry s;
-    s.width = cam.cam_width1;
-    s.height = cam.cam_height1;
-    s.pixwidth = cam.cam_Pixwidth;
-    s.pixheight = cam.cam_Pixheight;
-    s.divisor = cam.cam_divisor;
-    s.bmp_main = cam.cam_BMPname_main;
-    s.bmp_focus = cam.cam_BMPname_focus;
-    s.bmp_guide = cam.cam_BMPname_guide;
-    return s;
 }

@@ -1,5 +1,6 @@
 #include "display/geometry.h"
 
+#include "display/camera_state.h"
 #include "display/image_store.h"
 
 #include <cstring>
@@ -65,4 +66,10 @@ void zq_geometry() {
     disp.intlength_f = 436164.0;
     disp.process1 = (disp.intlength - disp.width1_10) / 16;
     disp.writefile16 = 27260;
+}
+
+void nocteris_binned() {
+    derive_geometry(camera_sensor());
+    disp.focus_width1 = 64;
+    disp.focus_height1 = 64;
 }

@@ -22,3 +22,7 @@ void derive_geometry(const SensorGeometry& s);
 
 // The older 752 x 580 camera line.
 void zq_geometry();
+
+// The full-resolution geometry of the camera in use (`cam`), as every camera
+// set-up and file load recomputes it.
+void nocteris_binned();

@@ -188,7 +188,7 @@ void calc_guideframe() {
     int yc = guide.pick_ycent;
 
     // Centre the window on the star unless that would put it past an edge.
-    const int hw = guide.focus_width1;
+    const int hw = disp.focus_width1;
     if (hw < xc && xc < disp.width1 - hw)
         guide.focus_x = xc - hw;
     else if (xc <= hw)
@@ -196,7 +196,7 @@ void calc_guideframe() {
     else
         guide.focus_x = disp.width1 - 2 * hw;
 
-    const int hh = guide.focus_height1;
+    const int hh = disp.focus_height1;
     if (hh < yc && yc < disp.height1 - hh)
         guide.focus_y = yc - hh;
     else if (yc <= hh)

@@ -21,7 +21,6 @@ struct GuideState {
     int centre_it = 0;
 
     int focus_x = 312, focus_y = 65;
-    std::int16_t focus_width1 = 64, focus_height1 = 64;
     int drawx = 0, drawy = 0;
     int focus_frame = 0;
     int bin_focus_frame = 0;

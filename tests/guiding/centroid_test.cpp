@@ -230,12 +230,12 @@ TEST_F(CentroidTest, GuideFrameStaysInsideTheImageAndCompensatesReadoutAlignment
     EXPECT_EQ(place(1300, 1000), (std::array{1184, 896, 116, 98}));
 
     disp.width1 = 656, disp.height1 = 512; // binned: half-size window
-    guide.focus_width1 = guide.focus_height1 = 32;
+    disp.focus_width1 = disp.focus_height1 = 32;
     EXPECT_EQ(place(32, 480), (std::array{0, 448, 32, 24}));
 
     cfg.Debug_Mode = 1;
     disp.width1 = 1312, disp.height1 = 1024;
-    guide.focus_width1 = guide.focus_height1 = 64;
+    disp.focus_width1 = disp.focus_height1 = 64;
     place(201, 300);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "xcent=   65, ycent =    58, focus_x =   137, focus_y =   236,  "

@@ -2,6 +2,7 @@
 
 #include "devices/camera_models.h"
 #include "display/image_store.h"
+#include "files/file_state.h"
 #include "display/run_state.h"
 #include "guiding/guide_state.h"
 #include "settings/settings.h"
@@ -28,6 +29,7 @@ void NocterisTest::SetUp() {
     reset_guide_state();
     reset_settings();
     reset_camera_model_state();
+    reset_file_state();
 }
 
 void NocterisTest::TearDown() {
