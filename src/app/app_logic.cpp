@@ -8,6 +8,7 @@
 #include "guiding/centroid.h"
 #include "guiding/guide_state.h"
 #include "platform/messages.h"
+#include "settings/ini_file.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -37,6 +38,7 @@ void nocteris_camera() {
     guide.focus_x = cam.cam_width1 / 2 - 64;
     guide.focus_y = cam.cam_height1 / 2 - 64;
     nocteris_binned();
+    SaveINIFile(cfg.ini_file);
 }
 
 int abort_on_input() {

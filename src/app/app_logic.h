@@ -7,8 +7,8 @@
 // Fills the start-up test pattern into the main and guider buffers.
 void startup_pattern();
 
-// Geometry of the configured camera model; `save_settings` writes the
-// settings file afterwards, as the camera set-up does.
+// Geometry of the configured camera model, the focus frame at the sensor's
+// centre, then the settings file written back.
 void nocteris_camera();
 
 // What a key or mouse-button press does to the running loops. Returns 1 when

@@ -16,6 +16,7 @@
 #include "resources/help_location.h"
 #include "resources/toolbar_icons.h"
 #include "settings/settings.h"
+#include "settings/settings_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -576,7 +577,12 @@ void TNocterisWindow::CmStretchPaint() {
 
 void TNocterisWindow::Nocteris_Camera() { nocteris_camera(); }
 
-void TNocterisWindow::CmINI() {}
+void TNocterisWindow::CmINI() {
+    run_settings_dialog(this);
+    if (frame_) frame_->showTelescopeButton(cfg.telescope != 'n');
+    disp.back_changed = 1;
+    viewport()->update();
+}
 
 // ---------------------------------------------------------------- enablers
 

@@ -3,10 +3,10 @@
 #include "app/app_logic.h"
 #include "app/main_window.h"
 #include "display/image_store.h"
-#include "platform/host_path.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
 #include "platform/qt_ui.h"
 
-#include <sys/stat.h>
 #include "resources/toolbar_icons.h"
 
 TNocterisApp::TNocterisApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -24,7 +24,9 @@ TNocterisApp::~TNocterisApp() {
 }
 
 void prepare_main_window_state() {
-    ::mkdir(platform::working_folder().c_str(), 0755);
+    // A missing folder or file is created from the defaults; a damaged one
+    // has been reported by the loader. The program starts either way.
+    LoadINIFile(cfg.ini_file);
     nocteris_camera();
 }
 

@@ -80,7 +80,7 @@ struct DisplayState {
     int filelenfitbinpad = 0;
     // Half the guide (focus) window in image pixels: 64, or 32 binned.
     std::int16_t focus_width1 = 64, focus_height1 = 64;
-    int binned = 0;
+    int binned = 1; // the settings default; every geometry set-up clears it
     int bin_display = 0;
     int bin_display_quad = 0;
 
