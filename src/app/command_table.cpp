@@ -18,7 +18,7 @@ const std::vector<CommandEntry> table = {
     {104, "&File", "Select Dark &Frame...", nullptr, false, nullptr, nullptr},
     {122, "&File", "Select Auto-Flat File...", nullptr, false, nullptr, nullptr},
     {124, "&File", "Load Comparison Image", nullptr, true, nullptr, nullptr},
-    {121, "&File", "Set Program Defa&ults", nullptr, false, nullptr, nullptr},
+    {121, "&File", "Set Program Defa&ults", nullptr, false, &W::CmINI, nullptr},
     {12, "&File", "Nocteris Camera &Interface", "CTL+Z", false, nullptr, nullptr},
     {21, "&File", "Pic&k Guide Star", "CTL+P", false, &W::CmPickStar, &W::CePickStar},
     {25, "&File", "Focus Frame Centre", "CTL+W", false, &W::CmFocusFrame, nullptr},
