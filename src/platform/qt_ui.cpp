@@ -1,4 +1,5 @@
 #include "platform/qt_ui.h"
+#include "platform/qt_progress.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -16,6 +17,26 @@ QtUi::QtUi() { qApp->installEventFilter(this); }
 
 QtUi::~QtUi() {
     if (qApp) qApp->removeEventFilter(this);
+}
+
+void QtUi::progress_open(const std::string& caption) {
+    if (!progress_) progress_ = std::make_unique<TProgressDialog>(main_);
+    progress_->setCaption(QString::fromStdString(caption));
+    progress_->setProgress(0);
+    progress_->show();
+    progress_->raise();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtUi::progress_update(int value, const std::string& caption) {
+    if (!progress_) return;
+    if (!caption.empty()) progress_->setCaption(QString::fromStdString(caption));
+    progress_->setProgress(value);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtUi::progress_close() {
+    if (progress_) progress_->hide();
 }
 
 void QtUi::set_main_window(QWidget* w, std::function<void(int)> dispatch) {

@@ -3,8 +3,10 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class QWidget;
+class TProgressDialog;
 
 namespace platform {
 
@@ -29,12 +31,16 @@ class QtUi : public QObject, public Ui {
     FileDialogResult file_dialog(const FileDialogRequest& req) override;
     bool open_help(const std::string& path) override;
     void send_command(int id) override;
+    void progress_open(const std::string& caption) override;
+    void progress_update(int value, const std::string& caption) override;
+    void progress_close() override;
 
   protected:
     bool eventFilter(QObject* obj, QEvent* ev) override;
 
   private:
     QWidget* main_ = nullptr;
+    std::unique_ptr<::TProgressDialog> progress_;
     std::function<void(int)> dispatch_;
     int presses_ = 0;
     int pumping_ = 0;

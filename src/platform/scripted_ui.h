@@ -29,6 +29,9 @@ class ScriptedUi : public Ui {
     std::vector<std::string> help_opened;
     std::vector<int> commands;
     std::function<void(int)> on_command; // optional: dispatch commands for real
+    bool progress_shown = false;
+    std::vector<std::string> progress_captions; // every caption shown, in order
+    std::vector<int> progress_values;           // every bar position, in order
 
     BoxResult message_box(const std::string& text, const std::string& caption, BoxIcon icon,
                           BoxButtons buttons) override;
@@ -40,6 +43,9 @@ class ScriptedUi : public Ui {
     FileDialogResult file_dialog(const FileDialogRequest& req) override;
     bool open_help(const std::string& path) override;
     void send_command(int id) override;
+    void progress_open(const std::string& caption) override;
+    void progress_update(int value, const std::string& caption) override;
+    void progress_close() override { progress_shown = false; }
 };
 
 } // namespace platform

@@ -54,4 +54,15 @@ void ScriptedUi::send_command(int id) {
     if (on_command) on_command(id);
 }
 
+void ScriptedUi::progress_open(const std::string& caption) {
+    progress_shown = true;
+    progress_captions.push_back(caption);
+    progress_values.push_back(0);
+}
+
+void ScriptedUi::progress_update(int value, const std::string& caption) {
+    if (!caption.empty()) progress_captions.push_back(caption);
+    progress_values.push_back(value);
+}
+
 } // namespace platform

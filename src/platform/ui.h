@@ -51,6 +51,12 @@ class Ui {
     virtual bool open_help(const std::string& path) = 0;
     // Delivers an internal command id to the main window's command table.
     virtual void send_command(int id) = 0;
+
+    // The progress window of long operations: a bar of 0..256 under a caption.
+    virtual void progress_open(const std::string& caption) = 0;
+    // Moves the bar; a non-empty caption replaces the old one.
+    virtual void progress_update(int value, const std::string& caption = {}) = 0;
+    virtual void progress_close() = 0;
 };
 
 Ui& ui();
