@@ -3,6 +3,7 @@
 #include "devices/camera_models.h"
 #include "display/image_store.h"
 #include "files/file_state.h"
+#include "processing/processing_state.h"
 #include "display/run_state.h"
 #include "guiding/guide_state.h"
 #include "settings/settings.h"
@@ -30,6 +31,7 @@ void NocterisTest::SetUp() {
     reset_settings();
     reset_camera_model_state();
     reset_file_state();
+    reset_processing_state();
 }
 
 void NocterisTest::TearDown() {

@@ -1,0 +1,5 @@
+#include "processing/processing_state.h"
+
+ProcessingState proc;
+
+void reset_processing_state() { proc = ProcessingState{}; }
