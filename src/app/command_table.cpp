@@ -8,16 +8,16 @@ using W = TNocterisWindow;
 namespace {
 
 const std::vector<CommandEntry> table = {
-    {24332, "&File", "&Open...", "CTL+O", false, nullptr, nullptr},
-    {24333, "&File", "&Save...", "CTL+S", false, nullptr, nullptr},
-    {24334, "&File", "Save as &Tiff file...", nullptr, false, nullptr, nullptr},
-    {24335, "&File", "S&ave as FITS file...", nullptr, false, nullptr, nullptr},
-    {24336, "&File", "&Quick Save as FITS...", "Ctl+Q ", true, nullptr, nullptr},
-    {13, "&File", "&Delete File...", nullptr, false, nullptr, nullptr},
-    {19, "&File", "&Load/Edit AutoSave FITS text", nullptr, false, nullptr, nullptr},
-    {104, "&File", "Select Dark &Frame...", nullptr, false, nullptr, nullptr},
-    {122, "&File", "Select Auto-Flat File...", nullptr, false, nullptr, nullptr},
-    {124, "&File", "Load Comparison Image", nullptr, true, nullptr, nullptr},
+    {24332, "&File", "&Open...", "CTL+O", false, &W::CmFileOpen, nullptr},
+    {24333, "&File", "&Save...", "CTL+S", false, &W::CmFileSave, nullptr},
+    {24334, "&File", "Save as &Tiff file...", nullptr, false, &W::CmTifSave, nullptr},
+    {24335, "&File", "S&ave as FITS file...", nullptr, false, &W::CmFITSSave, nullptr},
+    {24336, "&File", "&Quick Save as FITS...", "Ctl+Q ", true, &W::CmSaveAsFits, nullptr},
+    {13, "&File", "&Delete File...", nullptr, false, &W::CmFileDelete, nullptr},
+    {19, "&File", "&Load/Edit AutoSave FITS text", nullptr, false, &W::CmEditFITSText, nullptr},
+    {104, "&File", "Select Dark &Frame...", nullptr, false, &W::CmDarkFile, nullptr},
+    {122, "&File", "Select Auto-Flat File...", nullptr, false, &W::CmFlatField, nullptr},
+    {124, "&File", "Load Comparison Image", nullptr, true, &W::CmFileComparison, nullptr},
     {121, "&File", "Set Program Defa&ults", nullptr, false, &W::CmINI, nullptr},
     {12, "&File", "Nocteris Camera &Interface", "CTL+Z", false, nullptr, nullptr},
     {21, "&File", "Pic&k Guide Star", "CTL+P", false, &W::CmPickStar, &W::CePickStar},
@@ -45,7 +45,7 @@ const std::vector<CommandEntry> table = {
     {15, "&View", "3-D &Intensity Plot", nullptr, false, nullptr, nullptr},
     {16, "&View", "Intensity Plot of Current R&ow", nullptr, true, nullptr, nullptr},
     {17, "&View", "Processing &History", nullptr, false, &W::Info, nullptr},
-    {20, "&View", "&Show/Edit Current Image FITS details", nullptr, false, nullptr, nullptr},
+    {20, "&View", "&Show/Edit Current Image FITS details", nullptr, false, &W::CmViewFITSText, nullptr},
 
     {8, "", "&Label", nullptr, false, nullptr, nullptr},
 

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -122,6 +123,24 @@ class TNocterisWindow : public QAbstractScrollArea {
     void Nocteris_Camera();
     void CmINI();
 
+    // File commands.
+    void CmFileOpen();
+    void CmFileSave();
+    void CmTifSave();
+    void CmFITSSave();
+    void CmSaveAsFits();
+    void CmEditFITSText();
+    void CmViewFITSText();
+    void CmFileDelete();
+    void CmDarkFile();
+    void CmFlatField();
+    void CmFileComparison();
+
+    // Run by Open before the load while merging (the merge feeds its second
+    // image this way); tests may replace the delete confirmation.
+    std::function<void()> open_in_merge_mode;
+    std::function<bool()> confirm_delete;
+
     // Enablers.
     bool CeAlways(bool&) const { return true; }
     bool CeTelescope(bool&) const;
@@ -151,6 +170,7 @@ class TNocterisWindow : public QAbstractScrollArea {
     QPointF toScreen(double x, double y) const;
     QPoint toImage(QPoint client) const;
     void handleClick(QPoint client, bool right);
+    bool pick_file();
 
     TNocterisFrame* frame_ = nullptr;
     QString file_name_;

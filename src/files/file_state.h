@@ -1,4 +1,5 @@
 #pragma once
+#include <ctime>
 
 // What the file commands remember between calls.
 struct FileState {
@@ -19,6 +20,12 @@ struct FileState {
     int delete_file = 0;
     int save_tif = 0;
     int save_FITS = 0;
+
+    // Exposure start and end (calendar seconds), set by the exposure sequence;
+    // the automatic save stamps the file with their mid-point.
+    std::time_t start_exp = 0;
+    std::time_t end_exp = 0;
+    char auto_save_name[10] = "IMG"; // stem of automatic save names
 };
 
 extern FileState files;

@@ -3,6 +3,7 @@
 #include "devices/camera_models.h"
 #include "display/image_store.h"
 #include "files/file_state.h"
+#include "files/fits.h"
 #include "processing/processing_state.h"
 #include "display/run_state.h"
 #include "guiding/guide_state.h"
@@ -31,6 +32,7 @@ void NocterisTest::SetUp() {
     reset_settings();
     reset_camera_model_state();
     reset_file_state();
+    reset_fits_state();
     reset_processing_state();
 }
 

@@ -1,0 +1,234 @@
+#include "files/native_file.h"
+
+#include "display/camera_state.h"
+#include "display/geometry.h"
+#include "display/image_store.h"
+#include "files/file_io.h"
+#include "files/file_state.h"
+#include "files/fits.h"
+#include "platform/host_path.h"
+#include "platform/messages.h"
+
+#include <algorithm>
+#include <cstring>
+
+const char* const BINNED_OPERAND_TEXT =
+    "Sorry, a 2x2 binned FITS file can only be combined with a binned image";
+
+namespace {
+
+using fileio::InputFile;
+
+enum class Kind { None, Native, NativeBinned, Fits, FitsBinned };
+
+Kind classify(long long len) {
+    // An empty file is no image, even before any geometry has been derived.
+    if (len <= 0) return Kind::None;
+    if (len == disp.filelenfit || len == disp.filelenfitpad) return Kind::Fits;
+    if (len == disp.filelenfitbin || len == disp.filelenfitbinpad) return Kind::FitsBinned;
+    if (len == disp.filelen) return Kind::Native;
+    if (len == disp.filelenbin) return Kind::NativeBinned;
+    return Kind::None;
+}
+
+std::string host_name(const char* name) {
+    return platform::host_path(name ? name : "");
+}
+
+// Reads native pixel data from the start of `f`, at most `max_bytes`, and
+// copies the whole pixels read to `dest`. Beyond a short (binned) file the
+// destination keeps its old pixels. False, with `dest` untouched, when the
+// read fails or the file shrank under us.
+bool read_native(InputFile& f, unsigned short* dest, long long max_bytes, long long piece) {
+    const long long total = std::min({f.length(), max_bytes, fileio::STAGING_BYTES});
+    unsigned char* buf = fileio::staging();
+    if (f.read_pieces(buf, total, piece) != total) return false;
+    for (long long i = 0; i < total / 2; ++i)
+        dest[i] = static_cast<unsigned short>(buf[2 * i] | buf[2 * i + 1] << 8);
+    return true;
+}
+
+void fits_result_message(int r) {
+    messages(r == 2 ? 14 : 13);
+}
+
+} // namespace
+
+int SaveQVFile(const char* name) {
+    const std::string host = host_name(name);
+    if (host.empty()) {
+        messages(17);
+        return 1;
+    }
+    const long long w = disp.width1, h = disp.height1;
+    if (w <= 0 || h <= 0 || w * h > MAIN_BUFFER_PIXELS) {
+        messages(19);
+        return 1;
+    }
+    fileio::WaitCursor wait;
+    fileio::ReplacingFile out(host);
+    if (!out.is_open()) {
+        messages(19);
+        return 1;
+    }
+    unsigned char* buf = fileio::staging();
+    for (long long i = 0; i < w * h; ++i) {
+        buf[2 * i] = static_cast<unsigned char>(image[i] & 0xFF);
+        buf[2 * i + 1] = static_cast<unsigned char>(image[i] >> 8);
+    }
+    const long long row = 2 * w;
+    for (long long r = 0; r < h; ++r) {
+        if (!out.write(buf + r * row, static_cast<std::size_t>(row))) {
+            messages(19);
+            return 1;
+        }
+    }
+    if (!out.commit()) {
+        messages(19);
+        return 1;
+    }
+    return 0;
+}
+
+int LoadQVFile(const char* name) {
+    fileio::copy_text(disp.image_name, sizeof disp.image_name, name);
+    fileio::WaitCursor wait;
+    const std::string host = host_name(name);
+    if (host.empty()) {
+        messages(11);
+        return LOAD_REFUSED;
+    }
+    InputFile f(host);
+    const Kind kind = classify(f.length());
+    if (kind == Kind::None) {
+        messages(41);
+        return LOAD_REFUSED;
+    }
+
+    if (kind == Kind::Fits || kind == Kind::FitsBinned) {
+        ClearFITSInfo();
+        const bool bin = kind == Kind::FitsBinned;
+        disp.binned = bin ? 1 : 0;
+        files.bin_type = bin ? 2 : 1;
+        nocteris_binned();
+        f.close();
+        const int r = LoadFITSFile(host.c_str(), 2, image);
+        if (r != 0) {
+            fits_result_message(r);
+            return LOAD_FITS_FAILED;
+        }
+        return LOAD_OK;
+    }
+
+    // The load ends in the camera's full-frame geometry, so the data are read
+    // for that frame rather than for whatever geometry is current.
+    const SensorGeometry s = camera_sensor();
+    const long long n = static_cast<long long>(s.width) * s.height;
+    const long long piece = s.divisor > 0 ? n / s.divisor : n;
+    if (!read_native(f, image, 2 * n, piece)) {
+        messages(41);
+        return LOAD_REFUSED;
+    }
+    f.close();
+    ClearFITSInfo();
+    const bool bin = kind == Kind::NativeBinned;
+    disp.binned = bin ? 1 : 0;
+    files.bin_type = bin ? 2 : 1;
+    nocteris_binned();
+    return LOAD_OK;
+}
+
+int LoadQVTempFile(const char* name) {
+    fileio::WaitCursor wait;
+    const std::string host = host_name(name);
+    InputFile f(host);
+    const Kind kind = classify(f.length());
+    if (kind == Kind::None) {
+        messages(16);
+        return 1;
+    }
+    if (kind == Kind::FitsBinned && disp.binned == 0) {
+        messages(MSG_OWN_TEXT, BINNED_OPERAND_TEXT);
+        return 1;
+    }
+    if (kind == Kind::Fits || kind == Kind::FitsBinned) {
+        f.close();
+        const int r = LoadTempFITSFile(host.c_str(), trial);
+        if (r != 0) {
+            fits_result_message(r);
+            return 1;
+        }
+        return 0;
+    }
+    const long long bytes = 2LL * std::max(disp.width1, 0) * std::max(disp.height1, 0);
+    if (!read_native(f, trial, bytes, disp.writefile16)) {
+        messages(16);
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+constexpr int COMPARISON_WIDTH = 752;
+constexpr int COMPARISON_HEIGHT = 580;
+constexpr long long COMPARISON_SPLIT = 872000; // below: binned files only
+
+const char BZERO_UNSIGNED[] = "BZERO   =   +0.0000000000E+00";
+
+// Columns are counted from 1, as on a FITS card.
+bool card_has(const unsigned char* card, int column, const char* text) {
+    return std::memcmp(card + column - 1, text, std::strlen(text)) == 0;
+}
+
+} // namespace
+
+int load_comparison_file(unsigned short* native_dest, unsigned short* fits_dest) {
+    const std::string host = host_name(files.ComparisonFileName);
+    if (host.empty()) return 11;
+    InputFile f(host);
+    const long long len = f.length();
+    const bool fits = len == COMPARISON_FITS || len == COMPARISON_FITS_BIN;
+    const bool bin = len == COMPARISON_NATIVE_BIN || len == COMPARISON_FITS_BIN;
+    if (!fits && !bin && len != COMPARISON_NATIVE) return 12;
+    if (bin != (disp.binned != 0)) return 12;
+
+    // Never more pixels than the current geometry holds, nor than were read.
+    const long long want =
+        std::min(static_cast<long long>(std::max(disp.width1, 0)) * std::max(disp.height1, 0),
+                 static_cast<long long>(MAIN_BUFFER_PIXELS));
+    if (!fits) return read_native(f, native_dest, 2 * want, 2LL * disp.width1) ? 0 : 12;
+
+    unsigned char card[FITS_CARDS][FITS_CARD];
+    for (auto& c : card)
+        if (!f.read_exact(c, FITS_CARD)) return 12;
+    const char* width = bin ? "376" : "752";
+    const char* height = bin ? "290" : "580";
+    if (!card_has(card[1], 29, "16") || !card_has(card[2], 30, "2") ||
+        !card_has(card[3], 28, width) || !card_has(card[4], 28, height))
+        return 12;
+    const int offset = card_has(card[35], 1, BZERO_UNSIGNED) ? 0 : 32768;
+
+    const int pieces = bin ? 32 : 64;
+    const long long piece = bin ? 6815 : 13630;
+    const long long total = pieces * piece;
+    static_assert(COMPARISON_WIDTH * COMPARISON_HEIGHT * 2 == 64 * 13630);
+    unsigned char* buf = fileio::staging();
+    if (f.read_pieces(buf, total, piece) != total) return 12;
+    const long long n = std::min(want, total / 2);
+    for (long long i = 0; i < n; ++i)
+        fits_dest[i] = static_cast<unsigned short>((buf[2 * i] << 8) + buf[2 * i + 1] + offset);
+    return 0;
+}
+
+int load_comparison_image() {
+    comparison = comparison_int;
+    const int r = load_comparison_file(comparison, comparison);
+    if (r == 11)
+        messages(45);
+    else if (r == 12)
+        messages(46);
+    else
+        files.comparison_loaded = 1;
+    return r;
+}

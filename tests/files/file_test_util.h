@@ -1,0 +1,139 @@
+#pragma once
+#include "display/camera_state.h"
+#include "display/geometry.h"
+#include "display/image_store.h"
+#include "files/fits.h"
+#include "platform/messages.h"
+#include "support/test_env.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+// The image tests run on a camera of the given size, with the geometry and
+// the six recognised lengths derived from it.
+class ImageFileTest : public NocterisTest {
+  protected:
+    void SetUp() override {
+        NocterisTest::SetUp();
+        reset_fits_state();
+    }
+    void use_camera(int w, int h, int divisor = 16) {
+        cam.cam_width1 = w;
+        cam.cam_height1 = h;
+        cam.cam_divisor = divisor;
+        nocteris_binned();
+    }
+    std::string path(const std::string& name) const { return home + "/" + name; }
+    int pixels() const { return disp.width1 * disp.height1; }
+    // The texts of the boxes shown so far.
+    std::vector<std::string> shown() const {
+        std::vector<std::string> out;
+        for (const auto& b : ui.boxes) out.push_back(b.text);
+        return out;
+    }
+    std::vector<std::string> said(short code) const { return {message_text(code)}; }
+};
+
+inline std::string random_bytes(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(gen() & 0xFF);
+    return s;
+}
+
+inline void fill(unsigned short* buf, int n, unsigned short v) {
+    for (int i = 0; i < n; ++i) buf[i] = v;
+}
+
+// True when every pixel of buf[from, to) equals v.
+inline bool all_equal(const unsigned short* buf, int from, int to, unsigned short v) {
+    for (int i = from; i < to; ++i)
+        if (buf[i] != v) return false;
+    return true;
+}
+
+inline unsigned byte_at(const std::string& f, std::size_t i) {
+    return static_cast<unsigned char>(f.at(i));
+}
+inline unsigned le16(const std::string& f, std::size_t i) {
+    return byte_at(f, i) | byte_at(f, i + 1) << 8;
+}
+inline std::uint32_t le32(const std::string& f, std::size_t i) {
+    return le16(f, i) | le16(f, i + 2) << 16;
+}
+
+// One 80-column card: "KEYWORD = " and the value right-aligned to column 30.
+inline std::string fits_card(const std::string& key, const std::string& value) {
+    std::string c = key;
+    c.resize(8, ' ');
+    c += "= ";
+    c += std::string(value.size() < 20 ? 20 - value.size() : 0, ' ') + value;
+    c.resize(80, ' ');
+    return c;
+}
+
+// A 72-card header in this program's card order (the checked cards, BZERO at
+// card 36, the rest blank).
+inline std::string fits_header(int bitpix, int naxis, int w, int h, bool unsigned_data) {
+    std::string hdr = fits_card("SIMPLE", "T") + fits_card("BITPIX", std::to_string(bitpix)) +
+                      fits_card("NAXIS", std::to_string(naxis)) +
+                      fits_card("NAXIS1", std::to_string(w)) +
+                      fits_card("NAXIS2", std::to_string(h));
+    while (hdr.size() < 35 * 80) hdr += std::string(80, ' ');
+    std::string bzero =
+        unsigned_data ? "BZERO   =   +0.0000000000E+00" : "BZERO   =   +3.2768000000E+04";
+    bzero.resize(80, ' ');
+    hdr += bzero;
+    while (hdr.size() < 72 * 80) hdr += std::string(80, ' ');
+    return hdr;
+}
+
+// Big-endian 16-bit data as a FITS file holds it.
+inline std::string be_pixels(const std::vector<unsigned short>& px) {
+    std::string s;
+    s.reserve(px.size() * 2);
+    for (unsigned short v : px) {
+        s += static_cast<char>(v >> 8);
+        s += static_cast<char>(v & 0xFF);
+    }
+    return s;
+}
+
+// Writes stop at `bytes` for the life of the object, as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, &old_action_);
+        ::getrlimit(RLIMIT_FSIZE, &old_limit_);
+        rlimit small = old_limit_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_limit_);
+        ::sigaction(SIGXFSZ, &old_action_, nullptr);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    struct sigaction old_action_ {};
+    rlimit old_limit_{};
+};
+
+// Names in a folder (to see that no half-written file is left behind).
+inline std::vector<std::string> folder_entries(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}

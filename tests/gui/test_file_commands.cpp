@@ -1,0 +1,169 @@
+// The File menu's file commands driven through the scripted file dialog.
+#include "app/app_logic.h"
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/nocteris_app.h"
+#include "display/image_store.h"
+#include "files/file_state.h"
+#include "files/fits.h"
+#include "settings/settings.h"
+#include "support/test_env.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+class FileCommandsTest : public NocterisTest {
+  protected:
+    void SetUp() override {
+        NocterisTest::SetUp();
+        reset_app_state();
+        reset_fits_state();
+        prepare_main_window_state(); // model 2: 1392 x 1040
+        startup_pattern();
+        win = new TNocterisWindow;
+        frame = new TNocterisFrame(win);
+        frame->show();
+    }
+    void TearDown() override {
+        delete frame;
+        NocterisTest::TearDown();
+    }
+
+    void answer(const std::string& path) {
+        platform::FileDialogResult r;
+        r.accepted = true;
+        r.path = path;
+        ui.file_answers.push_back(r);
+    }
+
+    // Presses a button of the next modal dialog once it is shown.
+    static void press_in_next_dialog(const char* name) {
+        QTimer::singleShot(0, [name] {
+            QWidget* dlg = QApplication::activeModalWidget();
+            ASSERT_NE(dlg, nullptr);
+            auto* b = dlg->findChild<QPushButton*>(name);
+            ASSERT_NE(b, nullptr) << name;
+            b->click();
+        });
+    }
+
+    TNocterisWindow* win = nullptr;
+    TNocterisFrame* frame = nullptr;
+};
+
+TEST_F(FileCommandsTest, NativeSaveAndOpenRoundTripWithCaptionAndFilterRule) {
+    image_int[7] = 4863;
+    const std::string path = home + "/~Img.raw";
+    answer(path);
+    win->dispatch(24333);
+    ASSERT_EQ(fs::file_size(path), 1392u * 1040 * 2);
+    EXPECT_EQ(frame->windowTitle(), "Nocteris - ~img.raw");
+    EXPECT_EQ(files.Filter_Index, 1);
+
+    image_int[7] = 0;
+    answer(path);
+    win->dispatch(24332);
+    EXPECT_EQ(image_int[7], 4863);
+    EXPECT_EQ(frame->windowTitle(), "Nocteris - ~Img.raw");
+    EXPECT_STREQ(files.lastfile, "~img.raw");
+    EXPECT_EQ(win->Dib().width(), 1392) << "the opened image is shown";
+    ASSERT_EQ(ui.file_requests.size(), 2u);
+    EXPECT_EQ(ui.file_requests[1].filter_index, 1);
+    answer(path);
+    win->dispatch(24332);
+    EXPECT_EQ(ui.file_requests[2].initial_name, "~img.raw") << "Open offers the last file opened";
+}
+
+TEST_F(FileCommandsTest, FitsSaveGoesThroughTheDetailsDialogAndPreselectsFitsNext) {
+    image_int[100] = 65535;
+    const std::string path = home + "/m31.fit";
+    answer(path);
+    press_in_next_dialog("continue");
+    win->dispatch(24335);
+    ASSERT_TRUE(fs::exists(path));
+    EXPECT_EQ(fs::file_size(path) % 2880, 0u);
+    EXPECT_EQ(files.Filter_Index, 2);
+    EXPECT_EQ(files.save_FITS, 0) << "the mode lasts one command";
+    EXPECT_EQ(std::string(fits.FITS_Date).size(), 10u) << "today's date offered";
+
+    image_int[100] = 0;
+    answer(path);
+    win->dispatch(24332);
+    EXPECT_EQ(image_int[100], 65535);
+    EXPECT_EQ(files.Filter_Index, 3) << "no tilde: all files next time";
+    EXPECT_EQ(ui.file_requests.back().filter_index, 2);
+}
+
+TEST_F(FileCommandsTest, AbortedDetailsDialogSavesNothing) {
+    press_in_next_dialog("abort");
+    win->dispatch(24335);
+    EXPECT_TRUE(ui.file_requests.empty());
+}
+
+TEST_F(FileCommandsTest, TiffAndQuickSave) {
+    cfg.tifswitch = 1;
+    answer(home + "/shot.tif");
+    win->dispatch(24334);
+    EXPECT_EQ(fs::file_size(home + "/shot.tif"), 186u + 8 * 8 + 1392u * 1040 * 2);
+    EXPECT_EQ(files.save_tif, 0);
+
+    const int before = cfg.auto_save_num;
+    win->dispatch(24336);
+    EXPECT_EQ(cfg.auto_save_num, before + 1);
+    // "c:\AUTOSAVE" is the working folder, whatever the case of its name.
+    EXPECT_TRUE(fs::exists(autosave + "/IMG" + std::to_string(before + 1) + ".FIT"));
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(FileCommandsTest, RefusedOpenKeepsTheImageButNamesTheFile) {
+    const std::string path = home + "/odd.dat";
+    write_file(path, std::string(1000, 'x'));
+    image_int[0] = 42;
+    answer(path);
+    win->dispatch(24332);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "You didn't choose a Nocteris or a suitable FITS File");
+    EXPECT_EQ(image_int[0], 42);
+    EXPECT_EQ(frame->windowTitle(), "Nocteris - odd.dat");
+}
+
+TEST_F(FileCommandsTest, PicksStoreTheirPathsAndDeleteAsksFirst) {
+    answer(home + "/dark.fit");
+    win->dispatch(104);
+    EXPECT_EQ(std::string(files.DarkFileName), home + "/dark.fit");
+    EXPECT_EQ(files.load_darkframe, 0);
+    answer(home + "/flat.fit");
+    win->dispatch(122);
+    EXPECT_EQ(std::string(files.FlatFileName), home + "/flat.fit");
+
+    const std::string victim = home + "/old.raw";
+    write_file(victim, "x");
+    bool asked = false;
+    win->confirm_delete = [&] { return asked = true, false; };
+    answer(victim);
+    win->dispatch(13);
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(fs::exists(victim)) << "refused: kept";
+    win->confirm_delete = [] { return true; };
+    answer(victim);
+    win->dispatch(13);
+    EXPECT_FALSE(fs::exists(victim));
+}
+
+TEST_F(FileCommandsTest, CancelledComparisonWithNoEarlierChoiceReports46) {
+    win->dispatch(124);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Sorry, chosen Comparison file is not an Nocteris or FITs File");
+    EXPECT_EQ(files.comparison_loaded, 0);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
