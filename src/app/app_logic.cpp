@@ -119,7 +119,7 @@ long aperture_sum(const unsigned short* img, int x, int y, int r) {
 }
 
 ClickResult left_button_up(platform::Point& point) {
-    if (!app.photometry && !app.row_plot && !app.merging && !guide.pick_star && !guide.focus_frame)
+    if (!app.photometry && !app.row_plot && !stacking.merging && !guide.pick_star && !guide.focus_frame)
         return ClickResult::Ignored;
     const unsigned short* img = image;
     image = image_int;
@@ -173,13 +173,7 @@ ClickResult left_button_up(platform::Point& point) {
         }
         return ClickResult::Photometry;
     }
-    if (app.orig) {
-        if (app.merge_centre) search_centre(point.x, point.y, img, r, point);
-        app.orig_x = point.x, app.orig_y = point.y;
-    } else {
-        if (app.merge_centre) search_centre(point.x, point.y, img, r, point);
-        app.merge_x = point.x, app.merge_y = point.y;
-    }
+    merge_mark(point, img, r);
     return ClickResult::Merge;
 }
 

@@ -1,12 +1,11 @@
 #pragma once
+#include "processing/stacking.h"
 
-// Mouse modes and click results of the main window.
+// Mouse modes and click results of the main window (merging keeps its own
+// state with the stacking code).
 struct AppState {
     int photometry = 0;
     int row_plot = 0;
-    int merging = 0;
-    int orig = 0;
-    int merge_centre = 0;
     char ph_object = 'o';
 
     int obj_x = 0, obj_y = 0;
@@ -16,7 +15,6 @@ struct AppState {
     int back_x = 0, back_y = 0;
     long back_val = 0;
     int mast_x = 0, mast_y = 0, mast_val = 0;
-    int orig_x = 0, orig_y = 0, merge_x = 0, merge_y = 0;
 
     // The self-guiding information window is open (closed by the abort rule).
     int selfguide_info_open = 0;

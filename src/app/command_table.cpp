@@ -69,10 +69,10 @@ const std::vector<CommandEntry> table = {
     {18, "Filter&s ", "Gradient &Filter", nullptr, false, nullptr, nullptr},
     {29, "Filter&s ", "&Vertical Smoothing", nullptr, false, nullptr, nullptr},
 
-    {110, "&Merging", "&Subtract Image (Dark Frame)", nullptr, false, nullptr, nullptr},
-    {115, "&Merging", "Apply &Flat Field", nullptr, true, nullptr, nullptr},
-    {111, "&Merging", "Merge two Images &together", nullptr, false, nullptr, nullptr},
-    {126, "&Merging", "Average &with current Image", nullptr, false, nullptr, nullptr},
+    {110, "&Merging", "&Subtract Image (Dark Frame)", nullptr, false, &W::Subtract_Image, nullptr},
+    {115, "&Merging", "Apply &Flat Field", nullptr, true, &W::Flat_Image, nullptr},
+    {111, "&Merging", "Merge two Images &together", nullptr, false, &W::Add_Image, nullptr},
+    {126, "&Merging", "Average &with current Image", nullptr, false, &W::Average_Image, nullptr},
 
     {6, "", "&Histogram", nullptr, false, nullptr, nullptr},
 

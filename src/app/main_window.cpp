@@ -17,6 +17,9 @@
 #include "resources/toolbar_icons.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
+#include "processing/calibration.h"
+#include "processing/merge_dialog.h"
+#include "processing/stacking.h"
 
 #include <QAction>
 #include <QApplication>
@@ -257,6 +260,7 @@ void TNocterisFrame::keyPressEvent(QKeyEvent* e) {
 TNocterisWindow::TNocterisWindow(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName("NocterisWindow");
     setFrameShape(QFrame::NoFrame);
+    open_in_merge_mode = merge_open_in_merge_mode;
     viewport()->setMouseTracking(true);
     bkgnd_brush_ = QBrush(QColor(disp.back_r, disp.back_g, disp.back_b));
     horizontalScrollBar()->setSingleStep(1);
@@ -453,6 +457,7 @@ void TNocterisWindow::handleClick(QPoint client, bool right) {
     platform::Point pt{toImage(client).x(), toImage(client).y()};
     const ClickResult r = right ? right_button_up(pt) : left_button_up(pt);
     if (r == ClickResult::RepaintImage) PaintIt();
+    if (r == ClickResult::Merge) merge_dialog_refresh();
     if (frame_) frame_->updateEnablers();
 }
 
@@ -576,6 +581,20 @@ void TNocterisWindow::CmStretchPaint() {
 }
 
 void TNocterisWindow::Nocteris_Camera() { nocteris_camera(); }
+
+void TNocterisWindow::Subtract_Image() {
+    if (::Subtract_Image()) image_prepare();
+}
+
+void TNocterisWindow::Flat_Image() {
+    if (::Flat_Image()) image_prepare();
+}
+
+void TNocterisWindow::Average_Image() {
+    if (::Average_Image()) image_prepare();
+}
+
+void TNocterisWindow::Add_Image() { cm_add_image(this, app.photometry, app.row_plot, fit_); }
 
 void TNocterisWindow::CmINI() {
     run_settings_dialog(this);

@@ -122,6 +122,10 @@ class TNocterisWindow : public QAbstractScrollArea {
     void CmStretchPaint();
     void Nocteris_Camera();
     void CmINI();
+    void Subtract_Image();
+    void Flat_Image();
+    void Average_Image();
+    void Add_Image();
 
     // File commands.
     void CmFileOpen();

@@ -4,6 +4,8 @@
 #include "app/main_window.h"
 #include "display/image_store.h"
 #include "settings/ini_file.h"
+
+#include <clocale>
 #include "settings/settings.h"
 #include "platform/qt_ui.h"
 
@@ -13,6 +15,8 @@ TNocterisApp::TNocterisApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Nocteris");
     setApplicationDisplayName("Nocteris");
     setDesktopFileName("nocteris");
+    // Qt adopts the user's locale; numbers in files and messages stay in C form.
+    std::setlocale(LC_NUMERIC, "C");
     setWindowIcon(application_icon());
     ui_ = std::make_unique<platform::QtUi>();
     platform::install_ui(ui_.get());

@@ -4,6 +4,7 @@
 #include "display/geometry.h"
 #include "display/image_store.h"
 #include "files/fits.h"
+#include "files/fits_time.h"
 #include "files/native_file.h"
 #include "files/tiff_file.h"
 #include "platform/ui.h"
@@ -276,6 +277,8 @@ int cmd_convert(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (load(o.args[0], o.model, err).empty()) return 1;
     int result = 0;
+    // A file without a date of its own gets today's, as a manual save offers.
+    if (format == Fits) default_fits_date();
     if (format == Fits)
         result = SaveFITSFile(dst.c_str(), image, cfg.FITS_Obj, cfg.FITS_Obs, fits.FITS_Date,
                               cfg.FITS_Tel, cfg.FITS_Ins, cfg.FITS_Com, cfg.FITS_His,

@@ -18,7 +18,9 @@
 
 FitsState fits;
 
-void reset_fits_state() { fits = FitsState{}; }
+void reset_fits_state() {
+    fits = FitsState{};
+}
 
 namespace {
 
@@ -61,18 +63,17 @@ constexpr char UNSIGNED_BZERO[] = "BZERO   =   +0.0000000000E+00";
 // The writer converts the data through the staging area a piece at a time.
 constexpr std::size_t WRITE_CHUNK = 1 << 18;
 
+static_assert(std::endian::native == std::endian::little, "host order is little-endian");
+
 // Copies `count` 16-bit values between host and file (big-endian) order,
 // flipping the bits of `flip` in each value's host form. Eight values at a
 // time in a vector register; this runs over every pixel of every load and save.
-static_assert(std::endian::native == std::endian::little, "host order is little-endian");
-
 void swap_copy(void* dst, const void* src, std::size_t count, std::uint16_t flip, bool to_file) {
     typedef std::uint16_t lanes __attribute__((vector_size(16)));
     auto* d = static_cast<unsigned char*>(dst);
     const auto* s = static_cast<const unsigned char*>(src);
     // Flipping before or after the swap is the same with the flip swapped too.
-    const std::uint16_t f =
-        to_file ? static_cast<std::uint16_t>((flip >> 8) | (flip << 8)) : flip;
+    const std::uint16_t f = to_file ? static_cast<std::uint16_t>((flip >> 8) | (flip << 8)) : flip;
     const lanes fv = {f, f, f, f, f, f, f, f};
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -89,11 +90,17 @@ void swap_copy(void* dst, const void* src, std::size_t count, std::uint16_t flip
     }
 }
 
-char* card_at(char* hdr, int card) { return hdr + (card - 1) * FITS_CARD; }
-const char* card_at(const char* hdr, int card) { return hdr + (card - 1) * FITS_CARD; }
+char* card_at(char* hdr, int card) {
+    return hdr + (card - 1) * FITS_CARD;
+}
+const char* card_at(const char* hdr, int card) {
+    return hdr + (card - 1) * FITS_CARD;
+}
 
 // FITS headers hold printable ASCII only.
-char printable(char c) { return c >= 0x20 && c <= 0x7e ? c : '?'; }
+char printable(char c) {
+    return c >= 0x20 && c <= 0x7e ? c : '?';
+}
 
 void put(char* hdr, int card, const char* text, std::size_t len) {
     std::memcpy(card_at(hdr, card), text, len < FITS_CARD ? len : FITS_CARD);
@@ -376,7 +383,9 @@ int LoadFITSFile(const char* path, int /*mode*/, unsigned short* dest) {
     return load(path, dest, true);
 }
 
-int LoadTempFITSFile(const char* path, unsigned short* dest) { return load(path, dest, false); }
+int LoadTempFITSFile(const char* path, unsigned short* dest) {
+    return load(path, dest, false);
+}
 
 void ClearFITSInfo() {
     for (int i = 0; i < HISTORY_CARDS; ++i) disp.process_info[i][0] = '\0';

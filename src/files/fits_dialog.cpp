@@ -201,7 +201,8 @@ void TFITSDialog::fill() {
     focallen_->setText(QString::asprintf("%f", cfg.FITS_Focallen));
     aperture_->setText(QString::asprintf("%f", cfg.FITS_Aperture));
 
-    const int diff = cfg.FITS_Diff >= -DIFF_LIMIT && cfg.FITS_Diff <= DIFF_LIMIT ? cfg.FITS_Diff : 0;
+    const int diff =
+        cfg.FITS_Diff >= -DIFF_LIMIT && cfg.FITS_Diff <= DIFF_LIMIT ? cfg.FITS_Diff : 0;
     diff_bar_->setValue(diff);
     diff_text_->setText(QString::number(diff));
 

@@ -24,4 +24,6 @@ void default_fits_date(std::time_t now) {
                   local.tm_mon + 1, local.tm_mday);
 }
 
-void default_fits_date() { default_fits_date(std::time(nullptr)); }
+void default_fits_date() {
+    default_fits_date(std::time(nullptr));
+}

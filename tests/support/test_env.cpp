@@ -4,7 +4,9 @@
 #include "display/image_store.h"
 #include "files/file_state.h"
 #include "files/fits.h"
+#include "processing/calibration.h"
 #include "processing/processing_state.h"
+#include "processing/stacking.h"
 #include "display/run_state.h"
 #include "guiding/guide_state.h"
 #include "settings/settings.h"
@@ -34,6 +36,8 @@ void NocterisTest::SetUp() {
     reset_file_state();
     reset_fits_state();
     reset_processing_state();
+    reset_calibration_state();
+    reset_stack_state();
 }
 
 void NocterisTest::TearDown() {
