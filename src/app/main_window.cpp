@@ -18,8 +18,12 @@
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "processing/calibration.h"
+#include "processing/enhance.h"
+#include "processing/enhance_dialog.h"
 #include "processing/merge_dialog.h"
 #include "processing/stacking.h"
+#include "processing/stretch.h"
+#include "processing/stretch_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -592,6 +596,54 @@ void TNocterisWindow::Flat_Image() {
 
 void TNocterisWindow::Average_Image() {
     if (::Average_Image()) image_prepare();
+}
+
+// The stretch builders apply their curve through command 888, which rebuilds
+// the display; only the non-linear stretch applies by itself.
+void TNocterisWindow::CmContrastNormal() { cm_contrast_normal(this); }
+void TNocterisWindow::CmContrastPower() { cm_contrast_power(this); }
+void TNocterisWindow::CmContrastSine() { cm_contrast_sine(); }
+void TNocterisWindow::CmContrastBackGround() { cm_contrast_background(); }
+void TNocterisWindow::CmContrastLog() { cm_contrast_log(); }
+void TNocterisWindow::CmContrastAntiLog() { cm_contrast_antilog(); }
+void TNocterisWindow::CmContrastInvert() { cm_contrast_invert(); }
+void TNocterisWindow::CmContrastTolvern() {
+    if (cm_contrast_tolvern(this)) image_prepare();
+}
+void TNocterisWindow::CmContrastStretch() {
+    if (cm_contrast_stretch()) image_prepare();
+}
+void TNocterisWindow::CmStretchMax() { cm_stretch_max(this); }
+
+void TNocterisWindow::unsharp_enhance() {
+    if (::unsharp_enhance(this)) image_prepare();
+}
+void TNocterisWindow::highlow_enhance() {
+    if (::highlow_enhance()) image_prepare();
+}
+void TNocterisWindow::highhigh_enhance() {
+    if (::highhigh_enhance()) image_prepare();
+}
+void TNocterisWindow::smoothsharp_enhance() {
+    if (::smoothsharp_enhance()) image_prepare();
+}
+void TNocterisWindow::median_enhance() {
+    if (::median_enhance(this)) image_prepare();
+}
+void TNocterisWindow::gaussian_enhance() {
+    if (::gaussian_enhance()) image_prepare();
+}
+void TNocterisWindow::lowpass_enhance() {
+    if (::lowpass_enhance()) image_prepare();
+}
+void TNocterisWindow::basrelief_enhance() {
+    if (::basrelief_enhance()) image_prepare();
+}
+void TNocterisWindow::gradient_enhance() {
+    if (::gradient_enhance()) image_prepare();
+}
+void TNocterisWindow::venetian_enhance() {
+    if (::venetian_enhance()) image_prepare();
 }
 
 void TNocterisWindow::Add_Image() { cm_add_image(this, app.photometry, app.row_plot, fit_); }

@@ -127,6 +127,29 @@ class TNocterisWindow : public QAbstractScrollArea {
     void Average_Image();
     void Add_Image();
 
+    // Contrast stretches.
+    void CmContrastNormal();
+    void CmContrastPower();
+    void CmContrastSine();
+    void CmContrastBackGround();
+    void CmContrastTolvern();
+    void CmContrastLog();
+    void CmContrastAntiLog();
+    void CmContrastInvert();
+    void CmContrastStretch();
+    void CmStretchMax();
+    // Enhancement filters.
+    void unsharp_enhance();
+    void highlow_enhance();
+    void highhigh_enhance();
+    void smoothsharp_enhance();
+    void median_enhance();
+    void gaussian_enhance();
+    void lowpass_enhance();
+    void basrelief_enhance();
+    void gradient_enhance();
+    void venetian_enhance();
+
     // File commands.
     void CmFileOpen();
     void CmFileSave();

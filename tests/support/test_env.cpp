@@ -5,6 +5,7 @@
 #include "files/file_state.h"
 #include "files/fits.h"
 #include "processing/calibration.h"
+#include "processing/filter_state.h"
 #include "processing/processing_state.h"
 #include "processing/stacking.h"
 #include "display/run_state.h"
@@ -36,6 +37,7 @@ void NocterisTest::SetUp() {
     reset_file_state();
     reset_fits_state();
     reset_processing_state();
+    reset_filter_state();
     reset_calibration_state();
     reset_stack_state();
 }
