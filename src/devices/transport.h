@@ -43,3 +43,9 @@ void CloseUSBdevice();
 void attach_camera(std::unique_ptr<platform::usb::Device> dev);
 void attach_filter_wheel(std::unique_ptr<platform::usb::Device> dev);
 bool camera_attached();
+bool filter_wheel_attached();
+
+// The numbers the channels go by in diagnostic boxes (0 while closed); each
+// device opened in the run gets the next one.
+int camera_handle();
+int filter_wheel_handle();

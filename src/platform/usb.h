@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,12 +32,25 @@ class Device {
     // Empty when the device does not report one.
     virtual std::string manufacturer() const { return {}; }
     virtual std::string product() const { return {}; }
+    // Why the last read or write ended early: 0 when it delivered what the
+    // device sent (a short transfer included), else an errno-style code
+    // (ETIMEDOUT past the deadline, ECONNRESET when the device went away).
+    virtual int last_error() const { return 0; }
+    // Drops input left over from an abandoned reply, without waiting.
+    virtual void discard_input() {}
+};
+
+// Thrown by a provider's enumerate when the system cannot list the class at
+// all (as opposed to listing nothing).
+struct EnumerationError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 // A source of devices: lists the paths it offers for a class and opens them.
 class Provider {
   public:
     virtual ~Provider() = default;
+    // May throw EnumerationError.
     virtual std::vector<std::string> enumerate(InterfaceClass cls) = 0;
     // nullptr when the path is not this provider's or cannot be opened.
     virtual std::unique_ptr<Device> open(const std::string& path) = 0;
@@ -52,5 +66,12 @@ void add_provider(Provider* p);
 void remove_provider(Provider* p);
 // Leaves only the added providers (tests that must not see real hardware).
 void use_builtin_providers(bool on);
+// Switches only the hidapi and libusb sources; the simulator's sockets stay.
+void use_hardware_providers(bool on);
+
+// The folder of the simulator's sockets, host_path("c:\autosave\usb"). Each
+// device is a Unix stream socket named by its identity, "vid_f0ca&pid_0122#sim0"
+// (lower-case hex); the filter wheel's product id makes it a HID device.
+std::string socket_folder();
 
 } // namespace platform::usb

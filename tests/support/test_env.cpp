@@ -1,6 +1,9 @@
 #include "support/test_env.h"
 
 #include "devices/camera_models.h"
+#include "devices/camera_protocol.h"
+#include "devices/serial_link.h"
+#include "devices/transport.h"
 #include "display/image_store.h"
 #include "files/file_state.h"
 #include "files/fits.h"
@@ -10,6 +13,7 @@
 #include "processing/stacking.h"
 #include "display/run_state.h"
 #include "guiding/guide_state.h"
+#include "platform/usb.h"
 #include "settings/settings.h"
 
 #include <cstdlib>
@@ -35,6 +39,11 @@ void NocterisTest::SetUp() {
     reset_settings();
     reset_camera_model_state();
     reset_file_state();
+    reset_transport_state();
+    reset_protocol_state();
+    reset_serial_link_state();
+    // Tests never see real devices; the simulator's sockets and fakes still work.
+    platform::usb::use_hardware_providers(false);
     reset_fits_state();
     reset_processing_state();
     reset_filter_state();
