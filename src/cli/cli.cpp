@@ -7,6 +7,12 @@
 #include "files/fits_time.h"
 #include "files/native_file.h"
 #include "files/tiff_file.h"
+#include "display/display_pipeline.h"
+#include "processing/calibration.h"
+#include "processing/enhance.h"
+#include "processing/processing_state.h"
+#include "processing/stacking.h"
+#include "processing/stretch.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
 
@@ -36,16 +42,26 @@ class CliUi : public platform::Ui {
     platform::Point cursor_pos() override { return {}; }
     void set_cursor_pos(platform::Point) override {}
     void set_cursor(platform::CursorShape) override {}
+    // The operand commands pick their file through a dialog: the command line
+    // has already named it.
     platform::FileDialogResult file_dialog(const platform::FileDialogRequest&) override {
-        return {};
+        platform::FileDialogResult r;
+        r.accepted = !next_file.empty();
+        r.path = next_file;
+        next_file.clear();
+        return r;
     }
     bool open_help(const std::string&) override { return false; }
-    void send_command(int) override {}
+    // The stretch builders ask the window to apply their curve (command 888).
+    void send_command(int id) override {
+        if (id == 888) contrast_stretch(0);
+    }
     void progress_open(const std::string&) override {}
     void progress_update(int, const std::string&) override {}
     void progress_close() override {}
 
     int shown = 0;
+    std::string next_file;
 
   private:
     std::ostream& err_;
@@ -68,6 +84,7 @@ const char* const usage_main =
     "Commands:\n"
     "  info FILE             what the program's Open command makes of FILE\n"
     "  convert IN OUT        write IN in the format OUT's name chooses\n"
+    "  process IN OUT OP...  apply processing operations, then write OUT\n"
     "\n"
     "Run 'nocteris-cli COMMAND --help' for a command's options.\n";
 
@@ -79,6 +96,20 @@ const char* const usage_info =
     "\n"
     "  --model N   the camera model whose frame size to assume (1-8, or zq for the\n"
     "              752 x 580 line) when the length fits more than one\n";
+
+const char* const usage_process =
+    "usage: nocteris-cli process IN OUT OPERATION... [--8bit] [--model N]\n"
+    "\n"
+    "Applies the operations in the order given to IN (any file the Open command\n"
+    "accepts) and writes OUT as convert does; FITS output carries the processing\n"
+    "history.\n"
+    "\n"
+    "Contrast:  --invert  --normal BLACK,WHITE (0-255, 1-300)  --power P (0.1-3.0)\n"
+    "           --sine  --log  --antilog  --background  --nonlinear P (2-50)\n"
+    "Filters:   --unsharp R,P (1-7, 1-7)  --median R,P (1-3, power in tenths 1-10)\n"
+    "           --highlow  --highhigh  --smoothsharp  --gaussian  --lowpass\n"
+    "           --basrelief  --gradient  --vertical  --mirror\n"
+    "Frames:    --subtract DARK  --flat FLAT  --average OTHER\n";
 
 const char* const usage_convert =
     "usage: nocteris-cli convert IN OUT [--8bit] [--model N]\n"
@@ -254,45 +285,235 @@ int cmd_info(const Options& o, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int cmd_convert(const Options& o, std::ostream& out, std::ostream& err) {
-    if (o.args.size() != 2) {
-        err << usage_convert;
-        return 2;
-    }
-    const std::string& dst = o.args[1];
+enum class Format { Fits, Tiff, Native, Unknown };
+
+Format output_format(const std::string& dst) {
     const std::string name = lower(dst.substr(dst.find_last_of("/\\") + 1));
-    enum { Fits, Tiff, Native, Unknown } format = Unknown;
-    if (ends_with(name, ".fit") || ends_with(name, ".fits")) format = Fits;
-    else if (ends_with(name, ".tif") || ends_with(name, ".tiff")) format = Tiff;
-    else if (name.rfind('~', 0) == 0 || ends_with(name, ".raw")) format = Native;
-    if (format == Unknown) {
+    if (ends_with(name, ".fit") || ends_with(name, ".fits")) return Format::Fits;
+    if (ends_with(name, ".tif") || ends_with(name, ".tiff")) return Format::Tiff;
+    if (name.rfind('~', 0) == 0 || ends_with(name, ".raw")) return Format::Native;
+    return Format::Unknown;
+}
+
+// Checks the output name and options before anything is read.
+bool check_output(const std::string& dst, bool eight_bit, std::ostream& err) {
+    const Format f = output_format(dst);
+    if (f == Format::Unknown) {
         err << "nocteris-cli: " << dst
             << ": cannot tell the format (use .fit, .fits, .tif, .tiff, .raw or a name "
                "beginning with ~)\n";
-        return 2;
+        return false;
     }
-    if (format == Native && o.eight_bit) {
+    if (f == Format::Native && eight_bit) {
         err << "nocteris-cli: native files are always 16-bit\n";
-        return 2;
+        return false;
     }
-    if (load(o.args[0], o.model, err).empty()) return 1;
+    return true;
+}
+
+int write_output(const std::string& dst, bool eight_bit, std::ostream& out, std::ostream& err) {
+    const Format format = output_format(dst);
     int result = 0;
-    // A file without a date of its own gets today's, as a manual save offers.
-    if (format == Fits) default_fits_date();
-    if (format == Fits)
+    if (format == Format::Fits) {
+        // A file without a date of its own gets today's, as a manual save offers.
+        default_fits_date();
         result = SaveFITSFile(dst.c_str(), image, cfg.FITS_Obj, cfg.FITS_Obs, fits.FITS_Date,
                               cfg.FITS_Tel, cfg.FITS_Ins, cfg.FITS_Com, cfg.FITS_His,
-                              o.eight_bit ? 1 : 0);
-    else if (format == Tiff)
-        result = SaveTifFile(dst.c_str(), image, o.eight_bit ? 0 : 1);
-    else
+                              eight_bit ? 1 : 0);
+    } else if (format == Format::Tiff) {
+        result = SaveTifFile(dst.c_str(), image, eight_bit ? 0 : 1);
+    } else {
         result = SaveQVFile(dst.c_str());
+    }
     if (result != 0) {
         err << "nocteris-cli: " << dst << ": could not be written\n";
         return 1;
     }
     out << "wrote " << dst << " (" << disp.width1 << " x " << disp.height1 << ")\n";
     return 0;
+}
+
+int cmd_convert(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.size() != 2) {
+        err << usage_convert;
+        return 2;
+    }
+    if (!check_output(o.args[1], o.eight_bit, err)) return 2;
+    if (load(o.args[0], o.model, err).empty()) return 1;
+    return write_output(o.args[1], o.eight_bit, out, err);
+}
+
+// ---------------------------------------------------------------- process
+
+struct Operation {
+    std::string name;
+    double a = 0, b = 0;
+    std::string file;
+};
+
+// "A,B" into two numbers; false when it is not exactly that.
+bool two_numbers(const std::string& text, double& a, double& b) {
+    const auto comma = text.find(',');
+    if (comma == std::string::npos) return false;
+    char* end = nullptr;
+    const std::string first = text.substr(0, comma), second = text.substr(comma + 1);
+    a = std::strtod(first.c_str(), &end);
+    if (first.empty() || *end) return false;
+    b = std::strtod(second.c_str(), &end);
+    return !second.empty() && !*end;
+}
+
+bool one_number(const std::string& text, double& a) {
+    char* end = nullptr;
+    a = std::strtod(text.c_str(), &end);
+    return !text.empty() && !*end;
+}
+
+bool whole(double v) { return v == static_cast<int>(v); }
+
+// Parses the operations and the output options; every value is checked here,
+// so nothing is read or written after a bad argument.
+bool parse_operations(int argc, const char* const* argv, Options& o, std::vector<Operation>& ops,
+                      std::ostream& err) {
+    const char* plain[] = {"--invert",   "--sine",     "--log",         "--antilog",
+                           "--background", "--highlow", "--highhigh",    "--smoothsharp",
+                           "--gaussian", "--lowpass",  "--basrelief",   "--gradient",
+                           "--vertical", "--mirror"};
+    auto bad = [&](const std::string& what) {
+        err << "nocteris-cli: " << what << "\n";
+        return false;
+    };
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= argc) return false;
+            v = argv[++i];
+            return true;
+        };
+        Operation op;
+        op.name = a;
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--8bit") {
+            o.eight_bit = true;
+        } else if (a == "--model") {
+            if (!value(v)) return bad("--model needs a value");
+            o.model = lower(v);
+        } else if (std::find(std::begin(plain), std::end(plain), a) != std::end(plain)) {
+            ops.push_back(op);
+        } else if (a == "--normal") {
+            if (!value(v) || !two_numbers(v, op.a, op.b) || !whole(op.a) || !whole(op.b) ||
+                op.a < 0 || op.a > 255 || op.b < 1 || op.b > 300 || op.a >= op.b)
+                return bad("--normal takes BLACK,WHITE: whole numbers, 0 <= BLACK < WHITE <= 300 "
+                           "and BLACK <= 255");
+            ops.push_back(op);
+        } else if (a == "--power") {
+            if (!value(v) || !one_number(v, op.a) || op.a < 0.1 || op.a > 3.0)
+                return bad("--power takes a number from 0.1 to 3.0");
+            ops.push_back(op);
+        } else if (a == "--nonlinear") {
+            if (!value(v) || !one_number(v, op.a) || !whole(op.a) || op.a < 2 || op.a > 50)
+                return bad("--nonlinear takes a whole number from 2 to 50");
+            ops.push_back(op);
+        } else if (a == "--unsharp") {
+            if (!value(v) || !two_numbers(v, op.a, op.b) || !whole(op.a) || !whole(op.b) ||
+                op.a < 1 || op.a > 7 || op.b < 1 || op.b > 7)
+                return bad("--unsharp takes R,P: whole numbers from 1 to 7");
+            ops.push_back(op);
+        } else if (a == "--median") {
+            if (!value(v) || !two_numbers(v, op.a, op.b) || !whole(op.a) || !whole(op.b) ||
+                op.a < 1 || op.a > 3 || op.b < 1 || op.b > 10)
+                return bad("--median takes R,P: R from 1 to 3, P in tenths from 1 to 10");
+            ops.push_back(op);
+        } else if (a == "--subtract" || a == "--flat" || a == "--average") {
+            if (!value(v) || v.empty()) return bad(a + " needs a file");
+            op.file = v;
+            ops.push_back(op);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return bad("unknown option '" + a + "'");
+        } else {
+            o.args.push_back(a);
+        }
+    }
+    return true;
+}
+
+// Runs one operation on the current image as its menu command does. False
+// when the command refused (its reason has gone to standard error).
+bool run_operation(const Operation& op, CliUi& ui) {
+    const std::string& n = op.name;
+    if (n == "--invert") ContrastInvert();
+    else if (n == "--normal") {
+        proc.black = static_cast<unsigned>(op.a);
+        proc.white = static_cast<unsigned>(op.b);
+        ContrastNormal();
+    } else if (n == "--power") {
+        proc.power_str = op.a;
+        if (op.a != 1.0) ContrastPower();
+    } else if (n == "--sine") ContrastSine();
+    else if (n == "--log") logstretch();
+    else if (n == "--antilog") antilog();
+    else if (n == "--background") {
+        // The menu command uses the background level of the displayed image.
+        build_histogram(image);
+        ContrastBackground();
+    } else if (n == "--nonlinear") {
+        tolvern(op.a);
+        contrast_stretch(0);
+    } else if (n == "--unsharp") return unsharp_mask(static_cast<int>(op.a), static_cast<int>(op.b));
+    else if (n == "--median") return median_filter(static_cast<int>(op.a), static_cast<int>(op.b));
+    else if (n == "--highlow") return highlow_enhance();
+    else if (n == "--highhigh") return highhigh_enhance();
+    else if (n == "--smoothsharp") return smoothsharp_enhance();
+    else if (n == "--gaussian") return gaussian_enhance();
+    else if (n == "--lowpass") return lowpass_enhance();
+    else if (n == "--basrelief") return basrelief_enhance();
+    else if (n == "--gradient") return gradient_enhance();
+    else if (n == "--vertical") return venetian_enhance();
+    else if (n == "--mirror") mirror_image(image, trial);
+    else {
+        ui.next_file = op.file;
+        const int before = ui.shown;
+        const bool done = n == "--subtract" ? Subtract_Image()
+                          : n == "--flat"   ? Flat_Image()
+                                            : Average_Image();
+        return done && ui.shown == before;
+    }
+    return true;
+}
+
+int cmd_process(int argc, const char* const* argv, CliUi& ui, std::ostream& out,
+                std::ostream& err) {
+    Options o;
+    std::vector<Operation> ops;
+    if (!parse_operations(argc, argv, o, ops, err)) return 2;
+    if (o.help) {
+        out << usage_process;
+        return 0;
+    }
+    if (o.args.size() != 2 || ops.empty()) {
+        err << usage_process;
+        return 2;
+    }
+    if (!check_output(o.args[1], o.eight_bit, err)) return 2;
+    for (const auto& op : ops) {
+        bool regular = false;
+        if (!op.file.empty() && file_length(op.file, regular) < 0) {
+            err << "nocteris-cli: " << op.file << ": not a readable file\n";
+            return 1;
+        }
+    }
+    if (load(o.args[0], o.model, err).empty()) return 1;
+    for (const auto& op : ops) {
+        image = image_int;
+        if (!run_operation(op, ui)) {
+            err << "nocteris-cli: " << op.name << " could not be applied; nothing written\n";
+            return 1;
+        }
+    }
+    image = image_int;
+    return write_output(o.args[1], o.eight_bit, out, err);
 }
 
 } // namespace
@@ -315,6 +536,7 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         out << usage_main;
         return 0;
     }
+    if (cmd == "process") return cmd_process(argc, argv, ui, out, err);
     Options o;
     if (cmd == "info" || cmd == "convert") {
         const bool is_info = cmd == "info";

@@ -112,3 +112,51 @@ TEST_F(CliTest, RefusesWhatItCannotRead) {
 
     EXPECT_EQ(run({"convert", raw, home + "/no/such/dir/out.fit"}), 1);
 }
+
+TEST_F(CliTest, ProcessAppliesOperationsInOrderAndRecordsTheHistory) {
+    const std::string raw = native(1392, 1040, "~frame");
+    // Inverting twice gives the image back except for the lowest bit, which
+    // every stretch clears.
+    ASSERT_EQ(run({"process", raw, home + "/~twice", "--invert", "--invert"}), 0) << err.str();
+    const std::string a = read_file(raw), b = read_file(home + "/~twice");
+    ASSERT_EQ(a.size(), b.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); i += 2)
+        if ((a[i] & ~1) != b[i] || a[i + 1] != b[i + 1]) ++differing;
+    EXPECT_EQ(differing, 0u);
+
+    ASSERT_EQ(run({"process", raw, home + "/p.fit", "--normal", "0,255", "--median", "1,10",
+                   "--gaussian", "--mirror"}),
+              0)
+        << err.str();
+    ASSERT_EQ(run({"info", home + "/p.fit"}), 0);
+    const std::string info = out.str();
+    const auto normal = info.find("processing:  ");
+    ASSERT_NE(normal, std::string::npos) << info;
+    EXPECT_LT(info.find("processing:", normal + 1), std::string::npos) << "one line per operation";
+
+    // Subtracting the image from itself leaves nothing.
+    ASSERT_EQ(run({"process", raw, home + "/~zero", "--subtract", raw}), 0) << err.str();
+    EXPECT_EQ(read_file(home + "/~zero"), std::string(1392 * 1040 * 2, '\0'));
+}
+
+TEST_F(CliTest, ProcessRefusesBadArgumentsBeforeWritingAnything) {
+    const std::string raw = native(1392, 1040, "~frame");
+    const std::string dst = home + "/out.fit";
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--median", "5,1"}, {"--median", "1"}, {"--unsharp", "3,x"},
+          {"--normal", "200,100"}, {"--power", "4"}, {"--nonlinear", "2.5"}, {"--twirl"},
+          {"--subtract"}, {}}) {
+        std::vector<std::string> args = {"process", raw, dst};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(run(args), 2) << (bad.empty() ? "no operation" : bad[0]);
+        EXPECT_FALSE(fs::exists(dst));
+    }
+    EXPECT_EQ(run({"process", raw, dst, "--flat", home + "/missing"}), 1);
+    write_file(home + "/odd", "odd length");
+    EXPECT_EQ(run({"process", raw, dst, "--average", home + "/odd"}), 1);
+    EXPECT_NE(err.str().find("Sorry, you didn't choose an Nocteris File"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dst));
+    EXPECT_EQ(run({"process", "--help"}), 0);
+    EXPECT_NE(out.str().find("--subtract DARK"), std::string::npos);
+}
