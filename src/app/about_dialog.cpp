@@ -1,8 +1,8 @@
 #include "app/about_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {

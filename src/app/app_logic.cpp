@@ -119,7 +119,8 @@ long aperture_sum(const unsigned short* img, int x, int y, int r) {
 }
 
 ClickResult left_button_up(platform::Point& point) {
-    if (!app.photometry && !app.row_plot && !stacking.merging && !guide.pick_star && !guide.focus_frame)
+    if (!app.photometry && !app.row_plot && !stacking.merging && !guide.pick_star &&
+        !guide.focus_frame)
         return ClickResult::Ignored;
     const unsigned short* img = image;
     image = image_int;

@@ -2,4 +2,6 @@
 
 AppState app;
 
-void reset_app_state() { app = AppState{}; }
+void reset_app_state() {
+    app = AppState{};
+}

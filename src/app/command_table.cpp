@@ -45,7 +45,8 @@ const std::vector<CommandEntry> table = {
     {15, "&View", "3-D &Intensity Plot", nullptr, false, nullptr, nullptr},
     {16, "&View", "Intensity Plot of Current R&ow", nullptr, true, nullptr, nullptr},
     {17, "&View", "Processing &History", nullptr, false, &W::Info, nullptr},
-    {20, "&View", "&Show/Edit Current Image FITS details", nullptr, false, &W::CmViewFITSText, nullptr},
+    {20, "&View", "&Show/Edit Current Image FITS details", nullptr, false, &W::CmViewFITSText,
+     nullptr},
 
     {8, "", "&Label", nullptr, false, nullptr, nullptr},
 
@@ -62,9 +63,11 @@ const std::vector<CommandEntry> table = {
     {107, "Filter&s ", "&High Pass, Low Power", nullptr, false, &W::highlow_enhance, nullptr},
     {108, "Filter&s ", "High Pass, High &Power", nullptr, false, &W::highhigh_enhance, nullptr},
     {109, "Filter&s ", "&Smoother/Sharper Filter", nullptr, true, &W::smoothsharp_enhance, nullptr},
-    {3, "Filter&s ", "&Median Filter - Noise Reduction", nullptr, false, &W::median_enhance, nullptr},
+    {3, "Filter&s ", "&Median Filter - Noise Reduction", nullptr, false, &W::median_enhance,
+     nullptr},
     {4, "Filter&s ", "&Gaussian Smoother Filter", nullptr, false, &W::gaussian_enhance, nullptr},
-    {5, "Filter&s ", "Low Pass &Weighted Mean &Smoother", nullptr, true, &W::lowpass_enhance, nullptr},
+    {5, "Filter&s ", "Low Pass &Weighted Mean &Smoother", nullptr, true, &W::lowpass_enhance,
+     nullptr},
     {7, "Filter&s ", "&Bas Relief Generator", nullptr, false, &W::basrelief_enhance, nullptr},
     {18, "Filter&s ", "Gradient &Filter", nullptr, false, &W::gradient_enhance, nullptr},
     {29, "Filter&s ", "&Vertical Smoothing", nullptr, false, &W::venetian_enhance, nullptr},
@@ -127,7 +130,9 @@ const Hint hints[] = {
 
 } // namespace
 
-const std::vector<CommandEntry>& command_table() { return table; }
+const std::vector<CommandEntry>& command_table() {
+    return table;
+}
 
 const char* command_hint(int id) {
     for (const auto& h : hints)

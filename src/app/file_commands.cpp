@@ -90,7 +90,9 @@ void TNocterisWindow::CmFITSSave() {
     CmFileSave();
 }
 
-void TNocterisWindow::CmSaveAsFits() { quick_save_fits(); }
+void TNocterisWindow::CmSaveAsFits() {
+    quick_save_fits();
+}
 
 void TNocterisWindow::CmEditFITSText() {
     if (LoadINIFile(cfg.ini_file) != 0) {
@@ -102,7 +104,9 @@ void TNocterisWindow::CmEditFITSText() {
     if (SaveINIFile(cfg.ini_file) != 0) messages(24);
 }
 
-void TNocterisWindow::CmViewFITSText() { run_fits_dialog(this); }
+void TNocterisWindow::CmViewFITSText() {
+    run_fits_dialog(this);
+}
 
 bool TNocterisWindow::pick_file() {
     const platform::FileDialogResult r = platform::ui().file_dialog(pick_dialog_request());
@@ -115,8 +119,7 @@ void TNocterisWindow::CmFileDelete() {
     PurposeFlag flag(files.delete_file);
     if (!pick_file()) return;
     TDeleteDialog dlg(this, QString::fromLocal8Bit(files.file_name));
-    if (confirm_delete ? confirm_delete() : dlg.exec() == QDialog::Accepted)
-        delete_chosen_file();
+    if (confirm_delete ? confirm_delete() : dlg.exec() == QDialog::Accepted) delete_chosen_file();
 }
 
 void TNocterisWindow::CmDarkFile() {

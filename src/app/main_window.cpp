@@ -13,10 +13,6 @@
 #include "platform/host_path.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
-#include "resources/help_location.h"
-#include "resources/toolbar_icons.h"
-#include "settings/settings.h"
-#include "settings/settings_dialog.h"
 #include "processing/calibration.h"
 #include "processing/enhance.h"
 #include "processing/enhance_dialog.h"
@@ -24,6 +20,10 @@
 #include "processing/stacking.h"
 #include "processing/stretch.h"
 #include "processing/stretch_dialog.h"
+#include "resources/help_location.h"
+#include "resources/toolbar_icons.h"
+#include "settings/settings.h"
+#include "settings/settings_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,7 +82,9 @@ TNocterisFrame::TNocterisFrame(TNocterisWindow* client) : client_(client) {
     updateEnablers();
 }
 
-void TNocterisFrame::showHint(const QAction* act) { sb_->showMessage(act ? act->statusTip() : QString()); }
+void TNocterisFrame::showHint(const QAction* act) {
+    sb_->showMessage(act ? act->statusTip() : QString());
+}
 
 bool TNocterisFrame::eventFilter(QObject* obj, QEvent* e) {
     // Hints show for greyed items and buttons too, which Qt's own status tips skip.
@@ -121,11 +123,10 @@ void TNocterisFrame::buildMenus() {
         }
         act->setObjectName(QString("id%1").arg(e.id));
         act->setStatusTip(command_hint(e.id));
-        act->setCheckable(e.enabler == &TNocterisWindow::CeFit ||
-                          e.enabler == &TNocterisWindow::CeBin ||
-                          e.enabler == &TNocterisWindow::CePickStar ||
-                          e.enabler == &TNocterisWindow::CeColPal ||
-                          e.enabler == &TNocterisWindow::CeStretchPal);
+        act->setCheckable(
+            e.enabler == &TNocterisWindow::CeFit || e.enabler == &TNocterisWindow::CeBin ||
+            e.enabler == &TNocterisWindow::CePickStar || e.enabler == &TNocterisWindow::CeColPal ||
+            e.enabler == &TNocterisWindow::CeStretchPal);
         const int id = e.id;
         connect(act, &QAction::triggered, this, [this, id] { client_->dispatch(id); });
         menu_actions_.emplace(id, act);
@@ -186,13 +187,20 @@ void TNocterisFrame::buildAccelerators() {
         int id;
     };
     const Accel accels[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_Z), 12},     {QKeySequence(Qt::CTRL | Qt::Key_G), 27},
-        {QKeySequence(Qt::ALT | Qt::Key_X), 24310},   {QKeySequence(Qt::CTRL | Qt::Key_H), 6},
-        {QKeySequence(Qt::CTRL | Qt::Key_L), 8},      {QKeySequence(Qt::CTRL | Qt::Key_Q), 24336},
-        {QKeySequence(Qt::CTRL | Qt::Key_P), 21},     {QKeySequence(Qt::CTRL | Qt::Key_W), 25},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), 24333},  {QKeySequence(Qt::CTRL | Qt::Key_U), 9},
-        {QKeySequence(Qt::CTRL | Qt::Key_N), 1},      {QKeySequence(Qt::CTRL | Qt::Key_B), 120},
-        {QKeySequence(Qt::CTRL | Qt::Key_O), 24332},  {QKeySequence(Qt::CTRL | Qt::Key_M), 726},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), 12},
+        {QKeySequence(Qt::CTRL | Qt::Key_G), 27},
+        {QKeySequence(Qt::ALT | Qt::Key_X), 24310},
+        {QKeySequence(Qt::CTRL | Qt::Key_H), 6},
+        {QKeySequence(Qt::CTRL | Qt::Key_L), 8},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), 24336},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), 21},
+        {QKeySequence(Qt::CTRL | Qt::Key_W), 25},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), 24333},
+        {QKeySequence(Qt::CTRL | Qt::Key_U), 9},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_B), 120},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), 24332},
+        {QKeySequence(Qt::CTRL | Qt::Key_M), 726},
         // The Edit menu names Shift+Ins for Copy; make the label true.
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), 24359},
     };
@@ -230,7 +238,9 @@ void TNocterisFrame::updateEnablers() {
     for (auto& [id, act] : tool_by_command_) act->setEnabled(client_->isEnabled(id));
 }
 
-void TNocterisFrame::showTelescopeButton(bool on) { tool_actions_[24]->setVisible(on); }
+void TNocterisFrame::showTelescopeButton(bool on) {
+    tool_actions_[24]->setVisible(on);
+}
 
 void TNocterisFrame::swapBinButton(bool on) {
     tool_actions_[1907]->setVisible(!on);
@@ -305,7 +315,9 @@ void TNocterisWindow::SetCaption(const char* name) {
     if (frame_) frame_->setWindowTitle("Nocteris - " + file_name_);
 }
 
-void TNocterisWindow::clear_messages() { ::clear_messages(); }
+void TNocterisWindow::clear_messages() {
+    ::clear_messages();
+}
 
 // ---------------------------------------------------------------- display
 
@@ -316,7 +328,9 @@ void TNocterisWindow::image_prepare() {
     LoadBitmapFile(shown_bitmap_name());
 }
 
-void TNocterisWindow::write_bitmap() { write_display_bitmap(); }
+void TNocterisWindow::write_bitmap() {
+    write_display_bitmap();
+}
 
 int TNocterisWindow::LoadBitmapFile(const char* path) {
     static ::Dib d; // kept: the next rebuild reuses its pixel storage
@@ -413,9 +427,9 @@ void TNocterisWindow::paintEvent(QPaintEvent*) {
             if (right < client.width())
                 p.fillRect(QRect(right, 0, client.width() - right, client.height()), bkgnd_brush_);
             if (bottom < client.height())
-                p.fillRect(QRect(0, bottom, std::min(right, client.width()),
-                                 client.height() - bottom),
-                           bkgnd_brush_);
+                p.fillRect(
+                    QRect(0, bottom, std::min(right, client.width()), client.height() - bottom),
+                    bkgnd_brush_);
         }
     } else {
         p.fillRect(client, bkgnd_brush_);
@@ -455,7 +469,9 @@ void TNocterisWindow::resizeEvent(QResizeEvent* e) {
     if (!window() || !window()->isMinimized()) AdjustScroller(false);
 }
 
-void TNocterisWindow::scrollContentsBy(int, int) { viewport()->update(); }
+void TNocterisWindow::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 void TNocterisWindow::handleClick(QPoint client, bool right) {
     platform::Point pt{toImage(client).x(), toImage(client).y()};
@@ -477,9 +493,15 @@ void TNocterisWindow::mouseMoveEvent(QMouseEvent* e) {
 
 // ---------------------------------------------------------------- commands
 
-void TNocterisWindow::CmPickStar() { cm_pick_star(fit_); }
-void TNocterisWindow::CmFocusFrame() { cm_focus_frame(); }
-void TNocterisWindow::CmFocusFrameReset() { cm_focus_frame_reset(); }
+void TNocterisWindow::CmPickStar() {
+    cm_pick_star(fit_);
+}
+void TNocterisWindow::CmFocusFrame() {
+    cm_focus_frame();
+}
+void TNocterisWindow::CmFocusFrameReset() {
+    cm_focus_frame_reset();
+}
 
 void TNocterisWindow::CmPrintSetup() {
     if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -584,7 +606,9 @@ void TNocterisWindow::CmStretchPaint() {
     AdjustScroller(false);
 }
 
-void TNocterisWindow::Nocteris_Camera() { nocteris_camera(); }
+void TNocterisWindow::Nocteris_Camera() {
+    nocteris_camera();
+}
 
 void TNocterisWindow::Subtract_Image() {
     if (::Subtract_Image()) image_prepare();
@@ -600,20 +624,36 @@ void TNocterisWindow::Average_Image() {
 
 // The stretch builders apply their curve through command 888, which rebuilds
 // the display; only the non-linear stretch applies by itself.
-void TNocterisWindow::CmContrastNormal() { cm_contrast_normal(this); }
-void TNocterisWindow::CmContrastPower() { cm_contrast_power(this); }
-void TNocterisWindow::CmContrastSine() { cm_contrast_sine(); }
-void TNocterisWindow::CmContrastBackGround() { cm_contrast_background(); }
-void TNocterisWindow::CmContrastLog() { cm_contrast_log(); }
-void TNocterisWindow::CmContrastAntiLog() { cm_contrast_antilog(); }
-void TNocterisWindow::CmContrastInvert() { cm_contrast_invert(); }
+void TNocterisWindow::CmContrastNormal() {
+    cm_contrast_normal(this);
+}
+void TNocterisWindow::CmContrastPower() {
+    cm_contrast_power(this);
+}
+void TNocterisWindow::CmContrastSine() {
+    cm_contrast_sine();
+}
+void TNocterisWindow::CmContrastBackGround() {
+    cm_contrast_background();
+}
+void TNocterisWindow::CmContrastLog() {
+    cm_contrast_log();
+}
+void TNocterisWindow::CmContrastAntiLog() {
+    cm_contrast_antilog();
+}
+void TNocterisWindow::CmContrastInvert() {
+    cm_contrast_invert();
+}
 void TNocterisWindow::CmContrastTolvern() {
     if (cm_contrast_tolvern(this)) image_prepare();
 }
 void TNocterisWindow::CmContrastStretch() {
     if (cm_contrast_stretch()) image_prepare();
 }
-void TNocterisWindow::CmStretchMax() { cm_stretch_max(this); }
+void TNocterisWindow::CmStretchMax() {
+    cm_stretch_max(this);
+}
 
 void TNocterisWindow::unsharp_enhance() {
     if (::unsharp_enhance(this)) image_prepare();
@@ -646,7 +686,9 @@ void TNocterisWindow::venetian_enhance() {
     if (::venetian_enhance()) image_prepare();
 }
 
-void TNocterisWindow::Add_Image() { cm_add_image(this, app.photometry, app.row_plot, fit_); }
+void TNocterisWindow::Add_Image() {
+    cm_add_image(this, app.photometry, app.row_plot, fit_);
+}
 
 void TNocterisWindow::CmINI() {
     run_settings_dialog(this);
@@ -657,8 +699,12 @@ void TNocterisWindow::CmINI() {
 
 // ---------------------------------------------------------------- enablers
 
-bool TNocterisWindow::CeTelescope(bool&) const { return cfg.telescope != 'n'; }
-bool TNocterisWindow::CeCopy(bool&) const { return !dib_.isNull(); }
+bool TNocterisWindow::CeTelescope(bool&) const {
+    return cfg.telescope != 'n';
+}
+bool TNocterisWindow::CeCopy(bool&) const {
+    return !dib_.isNull();
+}
 bool TNocterisWindow::CeFit(bool& checked) const {
     checked = fit_ == 1;
     return true;

@@ -71,8 +71,8 @@ class TNocterisFrame : public QMainWindow {
     QToolBar* cb_ = nullptr;
     QStatusBar* sb_ = nullptr;
     QLabel* indicators_[4] = {};
-    std::multimap<int, QAction*> menu_actions_;   // by command id
-    std::map<int, QAction*> tool_actions_;        // by bitmap id
+    std::multimap<int, QAction*> menu_actions_;    // by command id
+    std::map<int, QAction*> tool_actions_;         // by bitmap id
     std::multimap<int, QAction*> tool_by_command_; // by command id
 };
 

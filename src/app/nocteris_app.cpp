@@ -5,9 +5,9 @@
 #include "display/image_store.h"
 #include "settings/ini_file.h"
 
-#include <clocale>
-#include "settings/settings.h"
 #include "platform/qt_ui.h"
+#include "settings/settings.h"
+#include <clocale>
 
 #include "resources/toolbar_icons.h"
 

@@ -1,19 +1,19 @@
 #include "cli/cli.h"
 
 #include "devices/camera_models.h"
+#include "display/display_pipeline.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
 #include "files/fits.h"
 #include "files/fits_time.h"
 #include "files/native_file.h"
 #include "files/tiff_file.h"
-#include "display/display_pipeline.h"
+#include "platform/ui.h"
 #include "processing/calibration.h"
 #include "processing/enhance.h"
 #include "processing/processing_state.h"
 #include "processing/stacking.h"
 #include "processing/stretch.h"
-#include "platform/ui.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -29,8 +29,8 @@ namespace {
 class CliUi : public platform::Ui {
   public:
     explicit CliUi(std::ostream& err) : err_(err) {}
-    platform::BoxResult message_box(const std::string& text, const std::string&,
-                                    platform::BoxIcon, platform::BoxButtons) override {
+    platform::BoxResult message_box(const std::string& text, const std::string&, platform::BoxIcon,
+                                    platform::BoxButtons) override {
         std::string line = text;
         std::replace(line.begin(), line.end(), '\n', ' ');
         err_ << "nocteris-cli: " << line << "\n";
@@ -132,7 +132,11 @@ long long file_length(const std::string& path, bool& regular) {
 std::vector<long long> lengths_of(int w, int h) {
     const long long n = static_cast<long long>(w) * h;
     auto pad = [](long long bytes) { return (2880 - bytes % 2880) % 2880; };
-    return {2 * n, n / 2, 2 * n + 5760, n / 2 + 5760, 2 * n + 5760 + pad(2 * n),
+    return {2 * n,
+            n / 2,
+            2 * n + 5760,
+            n / 2 + 5760,
+            2 * n + 5760 + pad(2 * n),
             n / 2 + 5760 + pad(n / 2)};
 }
 
@@ -219,8 +223,8 @@ std::string load(const std::string& path, const std::string& model, std::ostream
         if (std::find_if(matches.begin(), matches.end(), [&](const Candidate* m) {
                 return m->width == chosen->width && m->height == chosen->height;
             }) == matches.end()) {
-            err << "nocteris-cli: " << path << ": " << len << " bytes is no file of model "
-                << model << " (" << chosen->width << " x " << chosen->height << ")\n";
+            err << "nocteris-cli: " << path << ": " << len << " bytes is no file of model " << model
+                << " (" << chosen->width << " x " << chosen->height << ")\n";
             return {};
         }
     } else if (matches.empty()) {
@@ -240,8 +244,8 @@ std::string load(const std::string& path, const std::string& model, std::ostream
     const long long bin_native = disp.filelenbin;
     const bool fits_file = len == disp.filelenfit || len == disp.filelenfitpad ||
                            len == disp.filelenfitbin || len == disp.filelenfitbinpad;
-    const bool binned = len == bin_native || len == disp.filelenfitbin ||
-                        len == disp.filelenfitbinpad;
+    const bool binned =
+        len == bin_native || len == disp.filelenfitbin || len == disp.filelenfitbinpad;
     if (LoadQVFile(path.c_str()) != LOAD_OK) return {}; // the reason went to stderr
     return std::string(fits_file ? "FITS" : "native raw") + (binned ? ", 2 x 2 binned" : "");
 }
@@ -317,9 +321,9 @@ int write_output(const std::string& dst, bool eight_bit, std::ostream& out, std:
     if (format == Format::Fits) {
         // A file without a date of its own gets today's, as a manual save offers.
         default_fits_date();
-        result = SaveFITSFile(dst.c_str(), image, cfg.FITS_Obj, cfg.FITS_Obs, fits.FITS_Date,
-                              cfg.FITS_Tel, cfg.FITS_Ins, cfg.FITS_Com, cfg.FITS_His,
-                              eight_bit ? 1 : 0);
+        result =
+            SaveFITSFile(dst.c_str(), image, cfg.FITS_Obj, cfg.FITS_Obs, fits.FITS_Date,
+                         cfg.FITS_Tel, cfg.FITS_Ins, cfg.FITS_Com, cfg.FITS_His, eight_bit ? 1 : 0);
     } else if (format == Format::Tiff) {
         result = SaveTifFile(dst.c_str(), image, eight_bit ? 0 : 1);
     } else {
@@ -369,16 +373,18 @@ bool one_number(const std::string& text, double& a) {
     return !text.empty() && !*end;
 }
 
-bool whole(double v) { return v == static_cast<int>(v); }
+bool whole(double v) {
+    return v == static_cast<int>(v);
+}
 
 // Parses the operations and the output options; every value is checked here,
 // so nothing is read or written after a bad argument.
 bool parse_operations(int argc, const char* const* argv, Options& o, std::vector<Operation>& ops,
                       std::ostream& err) {
-    const char* plain[] = {"--invert",   "--sine",     "--log",         "--antilog",
-                           "--background", "--highlow", "--highhigh",    "--smoothsharp",
-                           "--gaussian", "--lowpass",  "--basrelief",   "--gradient",
-                           "--vertical", "--mirror"};
+    const char* plain[] = {"--invert",     "--sine",    "--log",       "--antilog",
+                           "--background", "--highlow", "--highhigh",  "--smoothsharp",
+                           "--gaussian",   "--lowpass", "--basrelief", "--gradient",
+                           "--vertical",   "--mirror"};
     auto bad = [&](const std::string& what) {
         err << "nocteris-cli: " << what << "\n";
         return false;
@@ -443,7 +449,8 @@ bool parse_operations(int argc, const char* const* argv, Options& o, std::vector
 // when the command refused (its reason has gone to standard error).
 bool run_operation(const Operation& op, CliUi& ui) {
     const std::string& n = op.name;
-    if (n == "--invert") ContrastInvert();
+    if (n == "--invert")
+        ContrastInvert();
     else if (n == "--normal") {
         proc.black = static_cast<unsigned>(op.a);
         proc.white = static_cast<unsigned>(op.b);
@@ -451,9 +458,12 @@ bool run_operation(const Operation& op, CliUi& ui) {
     } else if (n == "--power") {
         proc.power_str = op.a;
         if (op.a != 1.0) ContrastPower();
-    } else if (n == "--sine") ContrastSine();
-    else if (n == "--log") logstretch();
-    else if (n == "--antilog") antilog();
+    } else if (n == "--sine")
+        ContrastSine();
+    else if (n == "--log")
+        logstretch();
+    else if (n == "--antilog")
+        antilog();
     else if (n == "--background") {
         // The menu command uses the background level of the displayed image.
         build_histogram(image);
@@ -461,17 +471,28 @@ bool run_operation(const Operation& op, CliUi& ui) {
     } else if (n == "--nonlinear") {
         tolvern(op.a);
         contrast_stretch(0);
-    } else if (n == "--unsharp") return unsharp_mask(static_cast<int>(op.a), static_cast<int>(op.b));
-    else if (n == "--median") return median_filter(static_cast<int>(op.a), static_cast<int>(op.b));
-    else if (n == "--highlow") return highlow_enhance();
-    else if (n == "--highhigh") return highhigh_enhance();
-    else if (n == "--smoothsharp") return smoothsharp_enhance();
-    else if (n == "--gaussian") return gaussian_enhance();
-    else if (n == "--lowpass") return lowpass_enhance();
-    else if (n == "--basrelief") return basrelief_enhance();
-    else if (n == "--gradient") return gradient_enhance();
-    else if (n == "--vertical") return venetian_enhance();
-    else if (n == "--mirror") mirror_image(image, trial);
+    } else if (n == "--unsharp")
+        return unsharp_mask(static_cast<int>(op.a), static_cast<int>(op.b));
+    else if (n == "--median")
+        return median_filter(static_cast<int>(op.a), static_cast<int>(op.b));
+    else if (n == "--highlow")
+        return highlow_enhance();
+    else if (n == "--highhigh")
+        return highhigh_enhance();
+    else if (n == "--smoothsharp")
+        return smoothsharp_enhance();
+    else if (n == "--gaussian")
+        return gaussian_enhance();
+    else if (n == "--lowpass")
+        return lowpass_enhance();
+    else if (n == "--basrelief")
+        return basrelief_enhance();
+    else if (n == "--gradient")
+        return gradient_enhance();
+    else if (n == "--vertical")
+        return venetian_enhance();
+    else if (n == "--mirror")
+        mirror_image(image, trial);
     else {
         ui.next_file = op.file;
         const int before = ui.shown;

@@ -2,7 +2,9 @@
 
 CameraModelState cam;
 
-void reset_camera_model_state() { cam = CameraModelState{}; }
+void reset_camera_model_state() {
+    cam = CameraModelState{};
+}
 
 SensorGeometry camera_sensor() {
     SensorGeometry s;

@@ -7,7 +7,9 @@
 
 namespace {
 
-int pad_to_record(int bytes) { return (2880 - bytes % 2880) % 2880; }
+int pad_to_record(int bytes) {
+    return (2880 - bytes % 2880) % 2880;
+}
 
 void copy_name(char (&dst)[40], const char* src) {
     std::strncpy(dst, src, sizeof dst - 1);

@@ -47,5 +47,9 @@ void bind_buffers() {
     guider_darkframeptr = guider_darkframe_int;
 }
 
-void reset_display_state() { disp = DisplayState{}; }
-void reset_run_state() { run = RunState{}; }
+void reset_display_state() {
+    disp = DisplayState{};
+}
+void reset_run_state() {
+    run = RunState{};
+}

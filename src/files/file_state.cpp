@@ -2,4 +2,6 @@
 
 FileState files;
 
-void reset_file_state() { files = FileState{}; }
+void reset_file_state() {
+    files = FileState{};
+}

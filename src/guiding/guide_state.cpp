@@ -2,4 +2,6 @@
 
 GuideState guide;
 
-void reset_guide_state() { guide = GuideState{}; }
+void reset_guide_state() {
+    guide = GuideState{};
+}

@@ -24,7 +24,11 @@ void sleep_ms(std::uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void install_virtual_clock(VirtualClock* clock) { g_virtual = clock; }
-VirtualClock* virtual_clock() { return g_virtual; }
+void install_virtual_clock(VirtualClock* clock) {
+    g_virtual = clock;
+}
+VirtualClock* virtual_clock() {
+    return g_virtual;
+}
 
 } // namespace platform

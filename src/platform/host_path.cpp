@@ -79,6 +79,8 @@ std::string host_path(const std::string& name) {
     return path.empty() ? "/" : path;
 }
 
-std::string working_folder() { return host_path("c:\\autosave"); }
+std::string working_folder() {
+    return host_path("c:\\autosave");
+}
 
 } // namespace platform

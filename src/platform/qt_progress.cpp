@@ -27,8 +27,14 @@ TProgressDialog::TProgressDialog(QWidget* parent) : QDialog(parent) {
     box->addLayout(row);
 }
 
-void TProgressDialog::setCaption(const QString& caption) { caption_->setText(caption); }
+void TProgressDialog::setCaption(const QString& caption) {
+    caption_->setText(caption);
+}
 
-void TProgressDialog::setProgress(int value) { bar_->setValue(std::clamp(value, 0, 256)); }
+void TProgressDialog::setProgress(int value) {
+    bar_->setValue(std::clamp(value, 0, 256));
+}
 
-int TProgressDialog::progress() const { return bar_->value(); }
+int TProgressDialog::progress() const {
+    return bar_->value();
+}

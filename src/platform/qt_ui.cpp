@@ -13,7 +13,9 @@
 
 namespace platform {
 
-QtUi::QtUi() { qApp->installEventFilter(this); }
+QtUi::QtUi() {
+    qApp->installEventFilter(this);
+}
 
 QtUi::~QtUi() {
     if (qApp) qApp->removeEventFilter(this);
@@ -65,25 +67,45 @@ BoxResult QtUi::message_box(const std::string& text, const std::string& caption,
     box.setText(QString::fromLocal8Bit(text.c_str()));
     box.setTextFormat(Qt::PlainText);
     switch (icon) {
-    case BoxIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case BoxIcon::Stop: box.setIcon(QMessageBox::Critical); break;
-    case BoxIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case BoxIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case BoxIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case BoxIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case BoxIcon::Stop:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case BoxIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case BoxIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case BoxIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
     }
     switch (buttons) {
-    case BoxButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case BoxButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case BoxButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case BoxButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case BoxButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case BoxButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
     case BoxButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
     switch (box.exec()) {
-    case QMessageBox::Cancel: return BoxResult::Cancel;
-    case QMessageBox::Yes: return BoxResult::Yes;
-    case QMessageBox::No: return BoxResult::No;
-    default: return BoxResult::Ok;
+    case QMessageBox::Cancel:
+        return BoxResult::Cancel;
+    case QMessageBox::Yes:
+        return BoxResult::Yes;
+    case QMessageBox::No:
+        return BoxResult::No;
+    default:
+        return BoxResult::Ok;
     }
 }
 
@@ -95,21 +117,31 @@ int QtUi::pump_messages() {
     return presses_;
 }
 
-void QtUi::beep() { QApplication::beep(); }
+void QtUi::beep() {
+    QApplication::beep();
+}
 
 Point QtUi::cursor_pos() {
     QPoint p = QCursor::pos();
     return {p.x(), p.y()};
 }
 
-void QtUi::set_cursor_pos(Point p) { QCursor::setPos(p.x, p.y); }
+void QtUi::set_cursor_pos(Point p) {
+    QCursor::setPos(p.x, p.y);
+}
 
 void QtUi::set_cursor(CursorShape shape) {
     if (!main_) return;
     switch (shape) {
-    case CursorShape::Arrow: main_->setCursor(Qt::ArrowCursor); break;
-    case CursorShape::Cross: main_->setCursor(Qt::CrossCursor); break;
-    case CursorShape::Wait: main_->setCursor(Qt::WaitCursor); break;
+    case CursorShape::Arrow:
+        main_->setCursor(Qt::ArrowCursor);
+        break;
+    case CursorShape::Cross:
+        main_->setCursor(Qt::CrossCursor);
+        break;
+    case CursorShape::Wait:
+        main_->setCursor(Qt::WaitCursor);
+        break;
     }
 }
 

@@ -14,10 +14,12 @@ Ui& ui() {
     return *g_ui;
 }
 
-void install_ui(Ui* impl) { g_ui = impl; }
+void install_ui(Ui* impl) {
+    g_ui = impl;
+}
 
-BoxResult ScriptedUi::message_box(const std::string& text, const std::string& caption,
-                                  BoxIcon icon, BoxButtons buttons) {
+BoxResult ScriptedUi::message_box(const std::string& text, const std::string& caption, BoxIcon icon,
+                                  BoxButtons buttons) {
     boxes.push_back({text, caption, icon, buttons});
     if (!box_answers.empty()) {
         BoxResult r = box_answers.front();

@@ -2,4 +2,6 @@
 
 ProcessingState proc;
 
-void reset_processing_state() { proc = ProcessingState{}; }
+void reset_processing_state() {
+    proc = ProcessingState{};
+}

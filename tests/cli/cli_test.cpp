@@ -76,7 +76,8 @@ TEST_F(CliTest, RecognisesEveryCameraFrameSizeByLength) {
     const struct {
         int w, h;
         const char* geometry;
-    } frames[] = {{1312, 1024, "1312 x 1024"}, {2456, 2064, "2456 x 2064"}, {752, 580, "752 x 580"}};
+    } frames[] = {
+        {1312, 1024, "1312 x 1024"}, {2456, 2064, "2456 x 2064"}, {752, 580, "752 x 580"}};
     for (const auto& f : frames) {
         const std::string raw = native(f.w, f.h, "~f");
         ASSERT_EQ(run({"info", raw}), 0) << f.geometry << err.str();
@@ -143,10 +144,15 @@ TEST_F(CliTest, ProcessAppliesOperationsInOrderAndRecordsTheHistory) {
 TEST_F(CliTest, ProcessRefusesBadArgumentsBeforeWritingAnything) {
     const std::string raw = native(1392, 1040, "~frame");
     const std::string dst = home + "/out.fit";
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--median", "5,1"}, {"--median", "1"}, {"--unsharp", "3,x"},
-          {"--normal", "200,100"}, {"--power", "4"}, {"--nonlinear", "2.5"}, {"--twirl"},
-          {"--subtract"}, {}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--median", "5,1"},
+                                                {"--median", "1"},
+                                                {"--unsharp", "3,x"},
+                                                {"--normal", "200,100"},
+                                                {"--power", "4"},
+                                                {"--nonlinear", "2.5"},
+                                                {"--twirl"},
+                                                {"--subtract"},
+                                                {}}) {
         std::vector<std::string> args = {"process", raw, dst};
         args.insert(args.end(), bad.begin(), bad.end());
         EXPECT_EQ(run(args), 2) << (bad.empty() ? "no operation" : bad[0]);

@@ -4,8 +4,8 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/nocteris_app.h"
-#include "display/image_store.h"
 #include "display/history.h"
+#include "display/image_store.h"
 #include "guiding/guide_state.h"
 #include "platform/messages.h"
 #include "settings/settings.h"
@@ -65,16 +65,32 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemInOrder) {
     EXPECT_EQ(bar, QStringList({"&File", "&Edit", "&View", "&Label", "&Contrast", "Filter&s ",
                                 "&Merging", "&Histogram", "Help"}));
     auto menu = [&](int i) { return frame->menuBar()->actions()[i]->menu(); };
-    EXPECT_EQ(items(menu(0)),
-              QStringList({"&Open...\tCTL+O", "&Save...\tCTL+S", "Save as &Tiff file...",
-                           "S&ave as FITS file...", "&Quick Save as FITS...\tCtl+Q ", "-",
-                           "&Delete File...", "&Load/Edit AutoSave FITS text",
-                           "Select Dark &Frame...", "Select Auto-Flat File...",
-                           "Load Comparison Image", "-", "Set Program Defa&ults",
-                           "Nocteris Camera &Interface\tCTL+Z", "Pic&k Guide Star\tCTL+P",
-                           "Focus Frame Centre\tCTL+W", "Default Focus Frame Centre", "-",
-                           "Train Auto-Guiding", "Start Auto-Guiding", "Telescope &Control", "-",
-                           "P&rint setup...", "&Print...", "-", "E&xit"}));
+    EXPECT_EQ(items(menu(0)), QStringList({"&Open...\tCTL+O",
+                                           "&Save...\tCTL+S",
+                                           "Save as &Tiff file...",
+                                           "S&ave as FITS file...",
+                                           "&Quick Save as FITS...\tCtl+Q ",
+                                           "-",
+                                           "&Delete File...",
+                                           "&Load/Edit AutoSave FITS text",
+                                           "Select Dark &Frame...",
+                                           "Select Auto-Flat File...",
+                                           "Load Comparison Image",
+                                           "-",
+                                           "Set Program Defa&ults",
+                                           "Nocteris Camera &Interface\tCTL+Z",
+                                           "Pic&k Guide Star\tCTL+P",
+                                           "Focus Frame Centre\tCTL+W",
+                                           "Default Focus Frame Centre",
+                                           "-",
+                                           "Train Auto-Guiding",
+                                           "Start Auto-Guiding",
+                                           "Telescope &Control",
+                                           "-",
+                                           "P&rint setup...",
+                                           "&Print...",
+                                           "-",
+                                           "E&xit"}));
     EXPECT_EQ(items(menu(1)), QStringList({"&Undo Last Filter\tCTL+U", "&Copy\tShift+Ins"}));
     EXPECT_EQ(items(menu(2)),
               QStringList({"&Fit to window", "bin display", "False Colour P&alette",
@@ -84,12 +100,12 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemInOrder) {
                            "Processing &History", "&Show/Edit Current Image FITS details"}));
     EXPECT_EQ(frame->menuBar()->actions()[3]->menu(), nullptr) << "Label is a command";
     EXPECT_EQ(items(menu(4)).size(), 8);
-    EXPECT_EQ(items(menu(5)),
-              QStringList({"&Unsharp masking HPF", "&High Pass, Low Power",
-                           "High Pass, High &Power", "&Smoother/Sharper Filter", "-",
-                           "&Median Filter - Noise Reduction", "&Gaussian Smoother Filter",
-                           "Low Pass &Weighted Mean &Smoother", "-", "&Bas Relief Generator",
-                           "Gradient &Filter", "&Vertical Smoothing"}));
+    EXPECT_EQ(
+        items(menu(5)),
+        QStringList({"&Unsharp masking HPF", "&High Pass, Low Power", "High Pass, High &Power",
+                     "&Smoother/Sharper Filter", "-", "&Median Filter - Noise Reduction",
+                     "&Gaussian Smoother Filter", "Low Pass &Weighted Mean &Smoother", "-",
+                     "&Bas Relief Generator", "Gradient &Filter", "&Vertical Smoothing"}));
     EXPECT_EQ(items(menu(6)),
               QStringList({"&Subtract Image (Dark Frame)", "Apply &Flat Field", "-",
                            "Merge two Images &together", "Average &with current Image"}));
@@ -104,10 +120,10 @@ TEST_F(MainWindowTest, ToolBarOrderFollowsTheDisplayStateAndTheTelescopeSetting)
     };
     cfg.telescope = 'n';
     open();
-    const QStringList plain = {"tool24333", "tool24336", "tool24332", "-",       "tool1000",
+    const QStringList plain = {"tool24333", "tool24336", "tool24332", "-",        "tool1000",
                                "-",         "tool1907",  "tool1002",  "tool1904", "-",
-                               "tool121",   "-",         "tool1903",  "-",       "tool1",
-                               "tool117",   "tool2",     "tool120",   "tool106", "tool3",
+                               "tool121",   "-",         "tool1903",  "-",        "tool1",
+                               "tool117",   "tool2",     "tool120",   "tool106",  "tool3",
                                "-",         "tool110",   "tool115",   "tool111"};
     EXPECT_EQ(names(), plain);
     // Telescope items are greyed and the button is absent.
@@ -145,7 +161,8 @@ TEST_F(MainWindowTest, HintsShowInTheStatusBarAtTheTop) {
     };
     auto over_button = [&](int bitmap) {
         QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(frame->toolBar()->widgetForAction(frame->toolAction(bitmap)), &enter);
+        QApplication::sendEvent(frame->toolBar()->widgetForAction(frame->toolAction(bitmap)),
+                                &enter);
         return frame->hintBar()->currentMessage();
     };
     EXPECT_EQ(over_menu_item(121), "View and change most program variables");
@@ -155,14 +172,14 @@ TEST_F(MainWindowTest, HintsShowInTheStatusBarAtTheTop) {
     EXPECT_EQ(over_button(1002), "Use Display Stretch");
     EXPECT_EQ(over_button(120), "Automatically make background black");
     EXPECT_EQ(over_menu_item(113), "");
-    EXPECT_LT(frame->hintBar()->mapTo(frame, QPoint(0, 0)).y(), win->mapTo(frame, QPoint(0, 0)).y());
+    EXPECT_LT(frame->hintBar()->mapTo(frame, QPoint(0, 0)).y(),
+              win->mapTo(frame, QPoint(0, 0)).y());
 }
 
 TEST_F(MainWindowTest, CommandsOfLaterCapabilitiesAreGreyed) {
     cfg.telescope = 'b';
     open();
-    for (int id : {12, 14, 15, 6, 8, 22})
-        EXPECT_FALSE(frame->menuAction(id)->isEnabled()) << id;
+    for (int id : {12, 14, 15, 6, 8, 22}) EXPECT_FALSE(frame->menuAction(id)->isEnabled()) << id;
     for (int id : {121, 21, 25, 26, 9, 301, 123, 118, 119, 302, 17, 112, 113, 24310})
         EXPECT_TRUE(frame->menuAction(id)->isEnabled()) << id;
     EXPECT_FALSE(frame->toolAction(1903)->isEnabled());

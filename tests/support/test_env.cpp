@@ -5,15 +5,15 @@
 #include "devices/serial_link.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
+#include "display/run_state.h"
 #include "files/file_state.h"
 #include "files/fits.h"
+#include "guiding/guide_state.h"
+#include "platform/usb.h"
 #include "processing/calibration.h"
 #include "processing/filter_state.h"
 #include "processing/processing_state.h"
 #include "processing/stacking.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
-#include "platform/usb.h"
 #include "settings/settings.h"
 
 #include <cstdlib>
