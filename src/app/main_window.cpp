@@ -4,6 +4,7 @@
 #include "app/app_logic.h"
 #include "app/app_state.h"
 #include "devices/camera_models.h"
+#include "devices/transport.h"
 #include "display/dib.h"
 #include "display/display_pipeline.h"
 #include "display/history.h"
@@ -527,8 +528,7 @@ void TNocterisWindow::CmPrint() {
 }
 
 void TNocterisWindow::cmExit() {
-    // The camera and filter-wheel handles are released by the device layer
-    // as the program ends; closing the frame ends the message loop.
+    CloseUSBdevice();
     if (frame_) frame_->close();
     QApplication::quit();
 }
