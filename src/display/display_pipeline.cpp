@@ -312,9 +312,8 @@ int write_guider_bmp() {
 void mirror_image(unsigned short* img, unsigned short* tr) {
     const int w = disp.width1, h = disp.height1;
     if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > MAIN_BUFFER_PIXELS) return;
-    // An image marked by pixels 4 and 5 summing to 34 keeps its first ten
-    // rows in place.
-    const int s = img[4] + img[5] == 34 ? 10 : 0;
+    // A labelled image keeps its label band in place.
+    const int s = has_label_marker(img, image_pixel_count()) ? LABEL_ROWS : 0;
     for (int row = s; row < h; ++row) {
         const unsigned short* in = img + static_cast<long long>(row) * w;
         unsigned short* out = tr + static_cast<long long>(row) * w;

@@ -8,7 +8,7 @@
 namespace {
 
 std::size_t image_pixels() {
-    return static_cast<std::size_t>(std::clamp(disp.intlength, 0, MAIN_BUFFER_PIXELS));
+    return static_cast<std::size_t>(image_pixel_count());
 }
 
 // Index of the first empty entry among the used ones, or HISTORY_USED.

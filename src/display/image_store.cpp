@@ -1,6 +1,8 @@
 #include "display/image_store.h"
 #include "display/run_state.h"
 
+#include <algorithm>
+
 unsigned short image_int[MAIN_BUFFER_PIXELS];
 unsigned short trial_int[MAIN_BUFFER_PIXELS];
 unsigned short undo_int[MAIN_BUFFER_PIXELS];
@@ -52,4 +54,13 @@ void reset_display_state() {
 }
 void reset_run_state() {
     run = RunState{};
+}
+
+long image_pixel_count() {
+    return std::clamp(disp.intlength, 0, MAIN_BUFFER_PIXELS);
+}
+
+int image_row_count() {
+    if (disp.width1 <= 0) return 0;
+    return std::clamp(disp.height1, 0, MAIN_BUFFER_PIXELS / disp.width1);
 }

@@ -123,5 +123,19 @@ struct DisplayState {
 
 extern DisplayState disp;
 
+// Pixels of the current geometry that lie inside the main buffers, and the
+// whole rows among them: every whole-image loop stays within these.
+long image_pixel_count();
+int image_row_count();
+
+// An image labelled by the label command carries a marker in its first row
+// (pixels 4 and 5 summing to 34); its first LABEL_ROWS rows hold the label
+// band that stretches, filters and mirroring leave alone.
+constexpr int LABEL_ROWS = 10;
+// `readable` is how many pixels of `img` may be read (at least 6 are needed).
+inline bool has_label_marker(const unsigned short* img, long readable) {
+    return readable >= 6 && img[4] + img[5] == 34;
+}
+
 // Puts the display state back to its start-up values (buffers untouched).
 void reset_display_state();

@@ -22,24 +22,13 @@ namespace {
 // The flat-field cache. The dark frame lives in the image store's `dark_int`.
 unsigned short flat_int[MAIN_BUFFER_PIXELS];
 
-constexpr unsigned short LABEL_SUM = 34;
-
-long pixel_count() {
-    return std::clamp(disp.intlength, 0, MAIN_BUFFER_PIXELS);
-}
-
-// Rows of width1 pixels that lie inside the buffers.
-int row_count() {
-    if (disp.width1 <= 0) return 0;
-    return std::clamp(disp.height1, 0, MAIN_BUFFER_PIXELS / disp.width1);
-}
-
 bool has_label(const unsigned short* img) {
-    return disp.width1 >= 6 && row_count() > 0 && img[4] + img[5] == LABEL_SUM;
+    return image_row_count() > 0 && has_label_marker(img, disp.width1);
 }
 
 void copy_pixels(unsigned short* to, const unsigned short* from) {
-    if (to != from) std::memmove(to, from, static_cast<std::size_t>(pixel_count()) * sizeof *to);
+    if (to != from)
+        std::memmove(to, from, static_cast<std::size_t>(image_pixel_count()) * sizeof *to);
 }
 
 // Reads a calibration frame with the rules of the comparison loader (the
@@ -65,7 +54,7 @@ bool cache_holds(const char* cached, int width, int height, int binned, int vali
 int load_cache(const char* name, unsigned short* cache, char (&cached_name)[256], int& width,
                int& height, int& binned, int& valid) {
     valid = 0;
-    std::fill(cache, cache + pixel_count(), 0);
+    std::fill(cache, cache + image_pixel_count(), 0);
     const int r = load_fixed_frame(name, cache);
     if (r != 0) return r;
     fileio::copy_text(cached_name, sizeof cached_name, name ? name : "");
@@ -99,13 +88,13 @@ const unsigned short* flat_cache() {
 }
 
 void do_subtract_image(unsigned short* image, const unsigned short* dark) {
-    const long n = pixel_count();
+    const long n = image_pixel_count();
     for (long i = 0; i < n; ++i)
         image[i] = dark[i] < image[i] ? static_cast<unsigned short>(image[i] - dark[i]) : 0;
 }
 
 double flat_reference_level(const unsigned short* flat) {
-    const int w = disp.width1, rows = row_count();
+    const int w = disp.width1, rows = image_row_count();
     const int y0 = 10, y1 = std::min(19, rows - 1);
     const int x0 = 5, x1 = w - 2;
     double sum = 0.0;
@@ -121,7 +110,7 @@ double flat_reference_level(const unsigned short* flat) {
 }
 
 void do_flat_field(unsigned short* fredptr, const unsigned short* trialptr, double avg, int line) {
-    if (line < 0 || line >= row_count()) return;
+    if (line < 0 || line >= image_row_count()) return;
     const long base = static_cast<long>(line) * disp.width1;
     for (int x = 2; x <= disp.width1 - 2; ++x) {
         const unsigned short v = fredptr[base + x];
@@ -154,7 +143,8 @@ int auto_flatfield(int flatfield_loaded, const char* fileName, unsigned short* f
         if (r != 0) return r;
         calib.flat_level = flat_reference_level(flat_int);
     }
-    for (int y = 2; y < row_count(); ++y) do_flat_field(fredptr, flat_int, calib.flat_level, y);
+    for (int y = 2; y < image_row_count(); ++y)
+        do_flat_field(fredptr, flat_int, calib.flat_level, y);
     return 0;
 }
 
@@ -168,7 +158,7 @@ void apply_flat_operand() {
     platform::ui().progress_open("FLAT FIELD PROGRESS");
     int progress = 10;
     platform::ui().progress_update(progress);
-    for (int y = has_label(image) ? 11 : 1; y < row_count(); ++y) {
+    for (int y = has_label(image) ? 11 : 1; y < image_row_count(); ++y) {
         do_flat_field(image, trial, level, y);
         platform::ui().progress_update(++progress);
     }

@@ -484,7 +484,7 @@ bool current_frame_ok() {
 
 // The label band: first-row pixels 4 and 5 summing to 34.
 int label_rows(const u16* img, int w) {
-    return w > 5 && img[4] + img[5] == 34 ? 10 : 0;
+    return has_label_marker(img, w) ? LABEL_ROWS : 0;
 }
 
 void point_at_buffers() {

@@ -22,26 +22,14 @@ void reset_stack_state() {
 
 namespace {
 
-constexpr unsigned short LABEL_SUM = 34;
-constexpr int LABEL_ROWS = 10;
-
 // The profile window: columns 200..299, rows R+100..R+199.
 constexpr int WINDOW_X = 200;
 constexpr int WINDOW_Y = 100;
 constexpr int SHIFT_CANDIDATES = 20;
 constexpr int SHIFT_TERMS = 80;
 
-long pixel_count() {
-    return std::clamp(disp.intlength, 0, MAIN_BUFFER_PIXELS);
-}
-
-int row_count() {
-    if (disp.width1 <= 0) return 0;
-    return std::clamp(disp.height1, 0, MAIN_BUFFER_PIXELS / disp.width1);
-}
-
 bool has_label(const unsigned short* img) {
-    return disp.width1 >= 6 && row_count() > 0 && img[4] + img[5] == LABEL_SUM;
+    return image_row_count() > 0 && has_label_marker(img, disp.width1);
 }
 
 unsigned short saturated(long v) {
@@ -56,7 +44,7 @@ unsigned short share(unsigned short v, const AccumulateOptions& opt) {
 }
 
 unsigned short pixel_at(const unsigned short* img, int x, int y) {
-    if (x < 0 || y < 0 || x >= disp.width1 || y >= row_count()) return 0;
+    if (x < 0 || y < 0 || x >= disp.width1 || y >= image_row_count()) return 0;
     return img[static_cast<long>(y) * disp.width1 + x];
 }
 
@@ -78,13 +66,14 @@ bool locate_star(const unsigned short* img, int x, int y, int& cx, int& cy) {
 // First most populated bin of the histogram of pixel high bytes.
 int high_byte_peak(const unsigned short* img) {
     long hist[256] = {};
-    const long n = pixel_count();
+    const long n = image_pixel_count();
     for (long i = 0; i < n; ++i) ++hist[img[i] >> 8];
     return static_cast<int>(std::max_element(hist, hist + 256) - hist);
 }
 
 bool window_fits(int r) {
-    return disp.width1 >= WINDOW_X + PROFILE_SIZE && row_count() >= WINDOW_Y + r + PROFILE_SIZE;
+    return disp.width1 >= WINDOW_X + PROFILE_SIZE &&
+           image_row_count() >= WINDOW_Y + r + PROFILE_SIZE;
 }
 
 // Row and column profiles of the window: the sums of (pixel - T) * 16 over
@@ -118,14 +107,14 @@ int best_shift(const long* ref, const long* now, long* diff) {
 } // namespace
 
 void do_average_image(unsigned short* image, const unsigned short* operand) {
-    const long n = pixel_count();
+    const long n = image_pixel_count();
     for (long i = 0; i < n; ++i)
         image[i] = static_cast<unsigned short>((image[i] + operand[i]) / 2);
 }
 
 void do_merge(unsigned short* second, unsigned short* first, int orig_x, int orig_y, int merge_x,
               int merge_y, int average) {
-    const int w = disp.width1, h = row_count();
+    const int w = disp.width1, h = image_row_count();
     if (w <= 0 || h <= 0) return;
     const int e = has_label(second) || has_label(first) ? LABEL_ROWS : 0;
     const long dx = static_cast<long>(merge_x) - orig_x;
@@ -148,7 +137,7 @@ void do_merge(unsigned short* second, unsigned short* first, int orig_x, int ori
 int track_accumulate(unsigned short* fredptr, unsigned short* trialptr, int& orig_x, int& orig_y,
                      int& merge_x, int& merge_y, int& orig_max, int& /*orig_avg*/,
                      const AccumulateOptions& opt) {
-    const long n = pixel_count();
+    const long n = image_pixel_count();
     if (orig_x == 0) {
         for (long i = 0; i < n; ++i) trialptr[i] = share(fredptr[i], opt);
         const int x0 = disp.binned ? guide.xcent / 2 : guide.xcent;
@@ -175,7 +164,7 @@ int track_accumulate(unsigned short* fredptr, unsigned short* trialptr, int& ori
     orig_x = cx;
     orig_y = cy;
 
-    const int w = disp.width1, h = row_count();
+    const int w = disp.width1, h = image_row_count();
     for (int y = 0; y < h; ++y) {
         const int sy = y - dy;
         if (sy <= 0 || sy >= h) continue;
@@ -195,7 +184,7 @@ int slew_accumulate(unsigned short* fredptr, unsigned short* trialptr, int& orig
                     int& /*merge_x*/, int& merge_y, int& /*orig_max*/, int& orig_avg,
                     const AccumulateOptions& opt) {
     StackState& s = stacking;
-    const long n = pixel_count();
+    const long n = image_pixel_count();
     if (orig_avg == 0) {
         for (long i = 0; i < n; ++i) trialptr[i] = share(fredptr[i], opt);
         disp.most_pop = high_byte_peak(fredptr);
@@ -245,7 +234,7 @@ int slew_accumulate(unsigned short* fredptr, unsigned short* trialptr, int& orig
     std::copy(s.rowsum_2, s.rowsum_2 + PROFILE_SIZE, s.rowsum_1);
     std::copy(s.colsum_2, s.colsum_2 + PROFILE_SIZE, s.colsum_1);
 
-    const int w = disp.width1, h = row_count();
+    const int w = disp.width1, h = image_row_count();
     const long oy = static_cast<long>(row_shift) + orig_y;
     const long ox = static_cast<long>(col_shift) + orig_x;
     for (int y = 0; y < h; ++y) {

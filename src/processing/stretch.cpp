@@ -38,7 +38,7 @@ long long trunc_int(double v) {
 }
 
 std::size_t image_pixels() {
-    return static_cast<std::size_t>(std::clamp(disp.intlength, 0, MAIN_BUFFER_PIXELS));
+    return static_cast<std::size_t>(image_pixel_count());
 }
 
 std::size_t band_pixels() {
@@ -178,8 +178,7 @@ void map_blocks(std::size_t band, std::size_t total) {
 } // namespace
 
 bool image_is_labelled() {
-    if (image_pixels() < 6) return false;
-    return image[4] + image[5] == 34;
+    return image_pixels() >= 6 && has_label_marker(image, 6);
 }
 
 void stretch_histogram(std::uint32_t counts[256]) {
