@@ -9,18 +9,18 @@
 namespace usb = platform::usb;
 using Cls = usb::InterfaceClass;
 using fake::Bytes;
-using fake::DeviceSpec;
+using fake::FakeDeviceDesc;
 
 namespace {
 
-DeviceSpec with_pid(std::uint16_t pid) {
-    DeviceSpec s;
+FakeDeviceDesc with_pid(std::uint16_t pid) {
+    FakeDeviceDesc s;
     s.pid = pid;
     return s;
 }
 
-DeviceSpec wheel_replying(int positions) {
-    DeviceSpec s = with_pid(0x0700);
+FakeDeviceDesc wheel_replying(int positions) {
+    FakeDeviceDesc s = with_pid(0x0700);
     s.log->replies.push_back({{0, 0, std::uint8_t(positions)}});
     return s;
 }
@@ -50,9 +50,9 @@ TEST_F(DiscoveryTest, NoDeviceLeavesTheCameraClosedWithOneMessage) {
 }
 
 TEST_F(DiscoveryTest, DefaultCameraIsOpenedAndDescribed) {
-    DeviceSpec spec = with_pid(0x0122);
-    spec.product = "ZIRED camera";
-    auto log = provider.add(Cls::BlockDriver, spec);
+    FakeDeviceDesc desc = with_pid(0x0122);
+    desc.product = "ZIRED camera";
+    auto log = provider.add(Cls::BlockDriver, desc);
 
     EXPECT_EQ(hid.CollectingUSBHidInfo(), 1);
     EXPECT_EQ(usbt.got_qv, 1);
@@ -117,7 +117,7 @@ TEST_F(DiscoveryTest, OtherCamerasNeedIgnorePid) {
 }
 
 TEST_F(DiscoveryTest, EveryMatchIsOpenedAndTheLastOneStays) {
-    DeviceSpec as_hid = with_pid(0x0122);
+    FakeDeviceDesc as_hid = with_pid(0x0122);
     auto hid_log = provider.add(Cls::Hid, as_hid);
     auto first = provider.add(Cls::BlockDriver, with_pid(0x0122), "a");
     auto last = provider.add(Cls::BlockDriver, with_pid(0x0122), "b");
@@ -160,7 +160,7 @@ TEST_F(DiscoveryTest, FailuresToListNameOrOpenStopDiscoveryWithTheirBoxes) {
 
     provider.paths.clear();
     ui.boxes.clear();
-    DeviceSpec locked = with_pid(0x0122);
+    FakeDeviceDesc locked = with_pid(0x0122);
     locked.openable = false;
     provider.add(Cls::BlockDriver, locked);
     EXPECT_EQ(hid.CollectingUSBHidInfo(), 0);
@@ -200,7 +200,7 @@ TEST_F(DiscoveryTest, FilterWheelLowersMaxFiltersToItsPositionsOnly) {
 }
 
 TEST_F(DiscoveryTest, OnlyTheMakersWheelIsTaken) {
-    DeviceSpec foreign = wheel_replying(5);
+    FakeDeviceDesc foreign = wheel_replying(5);
     foreign.vid = 0x1234;
     provider.add(Cls::Hid, foreign);
     provider.add(Cls::BlockDriver, wheel_replying(5)); // the wheel is a HID device
@@ -210,7 +210,7 @@ TEST_F(DiscoveryTest, OnlyTheMakersWheelIsTaken) {
 }
 
 TEST_F(DiscoveryTest, FilterWheelFailuresAreReported) {
-    DeviceSpec locked = wheel_replying(5);
+    FakeDeviceDesc locked = wheel_replying(5);
     locked.openable = false;
     provider.add(Cls::Hid, locked);
     EXPECT_EQ(hid.CollectingHidInfo(), 0);
@@ -222,7 +222,7 @@ TEST_F(DiscoveryTest, FilterWheelFailuresAreReported) {
     // A wheel that takes nothing and says nothing: both messages, no change.
     provider.paths.clear();
     ui.boxes.clear();
-    DeviceSpec mute = with_pid(0x0700);
+    FakeDeviceDesc mute = with_pid(0x0700);
     mute.log->fail_writes = true;
     provider.add(Cls::Hid, mute);
     EXPECT_EQ(hid.CollectingHidInfo(), 1);

@@ -34,7 +34,7 @@ struct DeviceLog {
     bool closed = false;
 };
 
-struct DeviceSpec {
+struct FakeDeviceDesc {
     std::uint16_t vid = 0xF0CA;
     std::uint16_t pid = 0x0122;
     std::string manufacturer;
@@ -45,7 +45,7 @@ struct DeviceSpec {
 
 class Device : public platform::usb::Device {
   public:
-    explicit Device(const DeviceSpec& spec) : spec_(spec), log_(spec.log) {}
+    explicit Device(const FakeDeviceDesc& desc) : desc_(desc), log_(desc.log) {}
     ~Device() override { log_->closed = true; }
 
     long write(const std::uint8_t* data, std::size_t n) override {
@@ -74,13 +74,13 @@ class Device : public platform::usb::Device {
     }
     void discard_input() override { ++log_->discards; }
     int last_error() const override { return err_; }
-    std::uint16_t vendor_id() const override { return spec_.vid; }
-    std::uint16_t product_id() const override { return spec_.pid; }
-    std::string manufacturer() const override { return spec_.manufacturer; }
-    std::string product() const override { return spec_.product; }
+    std::uint16_t vendor_id() const override { return desc_.vid; }
+    std::uint16_t product_id() const override { return desc_.pid; }
+    std::string manufacturer() const override { return desc_.manufacturer; }
+    std::string product() const override { return desc_.product; }
 
   private:
-    DeviceSpec spec_;
+    FakeDeviceDesc desc_;
     std::shared_ptr<DeviceLog> log_;
     int err_ = 0;
 };
@@ -90,19 +90,19 @@ class Provider : public platform::usb::Provider {
   public:
     bool fail_enumeration = false;
     std::map<platform::usb::InterfaceClass, std::vector<std::string>> paths;
-    std::map<std::string, DeviceSpec> devices;
+    std::map<std::string, FakeDeviceDesc> devices;
 
     // Adds a device in the form the system reports and returns its log.
-    std::shared_ptr<DeviceLog> add(platform::usb::InterfaceClass cls, DeviceSpec spec,
+    std::shared_ptr<DeviceLog> add(platform::usb::InterfaceClass cls, FakeDeviceDesc desc,
                                    const std::string& instance = "fake0") {
-        std::string path = platform::usb::detail::device_path(cls, spec.vid, spec.pid, instance);
-        add_path(cls, path, spec);
-        return spec.log;
+        std::string path = platform::usb::detail::device_path(cls, desc.vid, desc.pid, instance);
+        add_path(cls, path, desc);
+        return desc.log;
     }
     void add_path(platform::usb::InterfaceClass cls, const std::string& path,
-                  const DeviceSpec& spec) {
+                  const FakeDeviceDesc& desc) {
         paths[cls].push_back(path);
-        devices[path] = spec;
+        devices[path] = desc;
     }
 
     std::vector<std::string> enumerate(platform::usb::InterfaceClass cls) override {

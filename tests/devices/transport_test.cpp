@@ -34,16 +34,16 @@ bool report_filled(std::size_t from, std::size_t to, std::uint8_t v) {
 }
 
 std::shared_ptr<fake::DeviceLog> attach_fake_camera() {
-    fake::DeviceSpec spec;
-    attach_camera(std::make_unique<fake::Device>(spec));
-    return spec.log;
+    fake::FakeDeviceDesc desc;
+    attach_camera(std::make_unique<fake::Device>(desc));
+    return desc.log;
 }
 
 std::shared_ptr<fake::DeviceLog> attach_fake_wheel() {
-    fake::DeviceSpec spec;
-    spec.pid = 0x0700;
-    attach_filter_wheel(std::make_unique<fake::Device>(spec));
-    return spec.log;
+    fake::FakeDeviceDesc desc;
+    desc.pid = 0x0700;
+    attach_filter_wheel(std::make_unique<fake::Device>(desc));
+    return desc.log;
 }
 
 } // namespace
