@@ -36,6 +36,53 @@ struct AcquisitionState {
     int guider_use_median = 0;
     std::uint32_t guider_table[256] = {};
     int guider_max_val = 0;
+
+    // Exposure sequence options that the settings file does not keep.
+    int deep_flush = 0;
+    int minutes_delay = 1; // the continuous pause counts minutes, else seconds
+    int download_time = 3000;
+    int slew_sum_alt = 0;     // stack a series by profile matching
+    int slew_sum_average = 0; // stack a series as a mean
+    int use_median = 0;
+    int Auto_Processing = 0;
+    int auto_weak_stretch = 0;
+    int auto_strong_stretch = 0;
+    int auto_user_stretch = 0;
+    int auto_remove_bkgnd = 0;
+    double User_Stretch = 5.0;
+    int auto_highlow_filter = 0;
+    int Auto_USM_Filter = 0;
+    int Auto_Converting = 0;
+
+    // Sequence state.
+    int total_images = 1;
+    int stopit = 1; // ends the dialog's preview loop
+    int start_maincam = 0;
+    int switched_frame = 0, interlaced_line = 0, switching = 0;
+    int pick_star_save = 0;
+    int startguiding = 0;
+    int darkframe_loaded = 0;
+    int flatfield_loaded = 0;
+    int last_selfguided = 0;
+    int progress = 0; // 0..255
+
+    // The camera dialog.
+    int min_exp = 1;
+    int max_exp = 300;
+    int max_value = 0;
+    int focus_wait = 0;
+    // The guide dark frame taken from the dialog.
+    int guider_darkframe_loaded = 0;
+    int use_darkframe = 0;
+    int taking_darkframe = 0;
+    char darkframe_base_text[40] = "";
+    // What the camera dialog's training measured (the "Latest" column);
+    // `trained` once it has run, `use_trained` while guiding uses them.
+    int RA_rate = 0, Dec_rate = 0;
+    int RA_backlash = 0, Dec_backlash = 0;
+    float theta = 0.0f; // RA angle, radians
+    int trained = 0;
+    int use_trained = 0;
 };
 
 extern AcquisitionState acq;

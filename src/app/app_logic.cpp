@@ -33,40 +33,6 @@ void startup_pattern() {
         }
 }
 
-void nocteris_camera() {
-    set_camera_model_geometry();
-    guide.focus_x = cam.cam_width1 / 2 - 64;
-    guide.focus_y = cam.cam_height1 / 2 - 64;
-    nocteris_binned();
-    SaveINIFile(cfg.ini_file);
-}
-
-int abort_on_input() {
-    run.no_images = 1;
-    run.end_loop = 1;
-    if (run.series_exposure) run.exposure = run.exposure_save;
-    run.cont_work = 0;
-    run.series_work = 0;
-    if (run.guiding) run.continuous = 0;
-    run.guiding = 0;
-    run.tracking = 0;
-    run.endticks = run.ticks;
-    platform::ui().beep();
-    cm_focus_frame_reset();
-    const int was_selfguiding = run.selfguiding;
-    run.selfguiding = 0;
-    run.selfguiding_darkframe = 0;
-    run.switch_frame = 0;
-    run.focus_stretch_only = 0;
-    return was_selfguiding;
-}
-
-void clear_messages() {
-    if (platform::ui().pump_messages() > 0) {
-        if (abort_on_input() && app.selfguide_info_open) app.selfguide_info_open = 0;
-    }
-}
-
 void cm_pick_star(int fit) {
     if (fit) messages(35);
     guide.pick_star = !guide.pick_star;
@@ -81,11 +47,6 @@ void cm_focus_frame() {
     guide.focus_frame = 1;
     guide.centre_it = 0;
     platform::ui().set_cursor(platform::CursorShape::Cross);
-}
-
-void cm_focus_frame_reset() {
-    guide.focus_x = 312;
-    guide.focus_y = 65;
 }
 
 namespace {

@@ -17,7 +17,6 @@ struct AppState {
     int mast_x = 0, mast_y = 0, mast_val = 0;
 
     // The self-guiding information window is open (closed by the abort rule).
-    int selfguide_info_open = 0;
 };
 
 extern AppState app;

@@ -19,7 +19,7 @@ const std::vector<CommandEntry> table = {
     {122, "&File", "Select Auto-Flat File...", nullptr, false, &W::CmFlatField, nullptr},
     {124, "&File", "Load Comparison Image", nullptr, true, &W::CmFileComparison, nullptr},
     {121, "&File", "Set Program Defa&ults", nullptr, false, &W::CmINI, nullptr},
-    {12, "&File", "Nocteris Camera &Interface", "CTL+Z", false, nullptr, nullptr},
+    {12, "&File", "Nocteris Camera &Interface", "CTL+Z", false, &W::QV_Control, nullptr},
     {21, "&File", "Pic&k Guide Star", "CTL+P", false, &W::CmPickStar, &W::CePickStar},
     {25, "&File", "Focus Frame Centre", "CTL+W", false, &W::CmFocusFrame, nullptr},
     {26, "&File", "Default Focus Frame Centre", nullptr, true, &W::CmFocusFrameReset, nullptr},

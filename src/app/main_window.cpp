@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include "acquisition/camera_dialog.h"
+#include "acquisition/sequence.h"
+#include "acquisition/wait_dialog.h"
 #include "app/about_dialog.h"
 #include "app/app_logic.h"
 #include "app/app_state.h"
@@ -608,6 +611,42 @@ void TNocterisWindow::CmStretchPaint() {
 
 void TNocterisWindow::Nocteris_Camera() {
     nocteris_camera();
+}
+
+namespace {
+
+// The camera sequence as the window runs it: the dialog over the window, each
+// image shown in it.
+class WindowSequenceHost : public SequenceHost {
+  public:
+    WindowSequenceHost(TNocterisWindow* w, QWidget* notice) : w_(w), notice_(notice) {}
+    bool run_dialog() override {
+        if (notice_) notice_->close();
+        return run_camera_dialog(w_);
+    }
+    void show_image() override { w_->image_prepare(); }
+    void redraw() override { w_->viewport()->update(); }
+    void adjust_scroller() override { w_->AdjustScroller(false); }
+
+  private:
+    TNocterisWindow* w_;
+    QWidget* notice_;
+};
+
+} // namespace
+
+void TNocterisWindow::QV_Control() {
+    // The camera search can take a few seconds the first time.
+    std::unique_ptr<TWaitDialog> notice;
+    if (!usbt.got_qv) {
+        notice = std::make_unique<TWaitDialog>(this);
+        notice->show();
+        QApplication::processEvents();
+    }
+    WindowSequenceHost host(this, notice.get());
+    ::QV_Control(host);
+    if (notice) notice->close();
+    if (frame_) frame_->updateEnablers();
 }
 
 void TNocterisWindow::Subtract_Image() {

@@ -121,6 +121,7 @@ class TNocterisWindow : public QAbstractScrollArea {
     void CmMaxStretchToggle();
     void CmStretchPaint();
     void Nocteris_Camera();
+    void QV_Control();
     void CmINI();
     void Subtract_Image();
     void Flat_Image();

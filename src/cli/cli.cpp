@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "cli/capture.h"
+#include "cli/cli_ui.h"
 #include "devices/camera_models.h"
 #include "display/display_pipeline.h"
 #include "display/geometry.h"
@@ -8,7 +10,6 @@
 #include "files/fits_time.h"
 #include "files/native_file.h"
 #include "files/tiff_file.h"
-#include "platform/ui.h"
 #include "processing/calibration.h"
 #include "processing/enhance.h"
 #include "processing/processing_state.h"
@@ -24,48 +25,6 @@
 #include <vector>
 
 namespace {
-
-// Boxes become lines on standard error; there is nobody to answer a dialog.
-class CliUi : public platform::Ui {
-  public:
-    explicit CliUi(std::ostream& err) : err_(err) {}
-    platform::BoxResult message_box(const std::string& text, const std::string&, platform::BoxIcon,
-                                    platform::BoxButtons) override {
-        std::string line = text;
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        err_ << "nocteris-cli: " << line << "\n";
-        ++shown;
-        return platform::BoxResult::Cancel;
-    }
-    int pump_messages() override { return 0; }
-    void beep() override {}
-    platform::Point cursor_pos() override { return {}; }
-    void set_cursor_pos(platform::Point) override {}
-    void set_cursor(platform::CursorShape) override {}
-    // The operand commands pick their file through a dialog: the command line
-    // has already named it.
-    platform::FileDialogResult file_dialog(const platform::FileDialogRequest&) override {
-        platform::FileDialogResult r;
-        r.accepted = !next_file.empty();
-        r.path = next_file;
-        next_file.clear();
-        return r;
-    }
-    bool open_help(const std::string&) override { return false; }
-    // The stretch builders ask the window to apply their curve (command 888).
-    void send_command(int id) override {
-        if (id == 888) contrast_stretch(0);
-    }
-    void progress_open(const std::string&) override {}
-    void progress_update(int, const std::string&) override {}
-    void progress_close() override {}
-
-    int shown = 0;
-    std::string next_file;
-
-  private:
-    std::ostream& err_;
-};
 
 // A frame size the program can hold: a camera model's sensor, or the older
 // 752 x 580 line.
@@ -85,6 +44,7 @@ const char* const usage_main =
     "  info FILE             what the program's Open command makes of FILE\n"
     "  convert IN OUT        write IN in the format OUT's name chooses\n"
     "  process IN OUT OP...  apply processing operations, then write OUT\n"
+    "  capture [OPTIONS]     take images with the camera and save them as FITS\n"
     "\n"
     "Run 'nocteris-cli COMMAND --help' for a command's options.\n";
 
@@ -558,6 +518,7 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         return 0;
     }
     if (cmd == "process") return cmd_process(argc, argv, ui, out, err);
+    if (cmd == "capture") return cmd_capture(argc, argv, out, err);
     Options o;
     if (cmd == "info" || cmd == "convert") {
         const bool is_info = cmd == "info";

@@ -15,6 +15,7 @@ struct RunState {
     int guider_guiding = 0;
     int guider_guiding_standalone = 0;
     int tele_moving = 0;
+    int selfguide_info_open = 0; // the self-guiding information window is open
 
     int no_images = 1;
     int end_loop = 0;

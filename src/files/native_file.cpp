@@ -168,6 +168,20 @@ int LoadQVTempFile(const char* name) {
     return 0;
 }
 
+int load_geometry_frame(const char* name, unsigned short* dest) {
+    const std::string host = host_name(name);
+    InputFile f(host);
+    if (!f.is_open()) return 12; // the fixed-frame loader tells which failure it is
+    const Kind kind = classify(f.length());
+    if (kind == Kind::Fits) {
+        f.close();
+        return LoadTempFITSFile(host.c_str(), dest) == 0 ? 0 : 12;
+    }
+    if (kind != Kind::Native) return 12;
+    const long long bytes = 2LL * std::max(disp.width1, 0) * std::max(disp.height1, 0);
+    return read_native(f, dest, bytes, disp.writefile16) ? 0 : 12;
+}
+
 namespace {
 
 constexpr int COMPARISON_WIDTH = 752;

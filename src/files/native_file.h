@@ -31,6 +31,11 @@ int LoadQVFile(const char* name);
 // details stay as they are. 0 on success, 1 after message 16, 65, 13 or 14.
 int LoadQVTempFile(const char* name);
 
+// Reads a full-size native or FITS frame of the current geometry into `dest`
+// without any message: 0, or 12 when it cannot be read as such a frame. The automatic calibration
+// of camera images uses it.
+int load_geometry_frame(const char* name, unsigned short* dest);
+
 // Comparison files are fixed to the 752 x 580 frame of the older camera line.
 constexpr long long COMPARISON_NATIVE_BIN = 218080;
 constexpr long long COMPARISON_FITS_BIN = 224640;

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/ui.h"
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 
@@ -20,7 +21,8 @@ class ScriptedUi : public Ui {
     std::deque<BoxResult> box_answers;         // default: Ok / Yes
     std::deque<FileDialogResult> file_answers; // default: cancelled
     std::vector<FileDialogRequest> file_requests;
-    std::deque<int> presses; // presses reported by successive pumps
+    std::deque<int> presses;      // presses reported by successive pumps
+    std::function<int()> on_pump; // when set, answers every pump instead
     int pumps = 0;
     int beeps = 0;
     Point cursor;
@@ -32,6 +34,7 @@ class ScriptedUi : public Ui {
     bool progress_shown = false;
     std::vector<std::string> progress_captions; // every caption shown, in order
     std::vector<int> progress_values;           // every bar position, in order
+    std::vector<std::uint32_t> progress_times;  // clock reading at each of them
 
     BoxResult message_box(const std::string& text, const std::string& caption, BoxIcon icon,
                           BoxButtons buttons) override;

@@ -1,5 +1,7 @@
 #include "platform/scripted_ui.h"
 
+#include "platform/clock.h"
+
 namespace platform {
 
 namespace {
@@ -32,6 +34,7 @@ BoxResult ScriptedUi::message_box(const std::string& text, const std::string& ca
 
 int ScriptedUi::pump_messages() {
     ++pumps;
+    if (on_pump) return on_pump();
     if (presses.empty()) return 0;
     int n = presses.front();
     presses.pop_front();
@@ -60,11 +63,13 @@ void ScriptedUi::progress_open(const std::string& caption) {
     progress_shown = true;
     progress_captions.push_back(caption);
     progress_values.push_back(0);
+    progress_times.push_back(now_ms());
 }
 
 void ScriptedUi::progress_update(int value, const std::string& caption) {
     if (!caption.empty()) progress_captions.push_back(caption);
     progress_values.push_back(value);
+    progress_times.push_back(now_ms());
 }
 
 } // namespace platform

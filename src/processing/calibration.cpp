@@ -55,7 +55,10 @@ int load_cache(const char* name, unsigned short* cache, char (&cached_name)[256]
                int& height, int& binned, int& valid) {
     valid = 0;
     std::fill(cache, cache + image_pixel_count(), 0);
-    const int r = load_fixed_frame(name, cache);
+    // A frame of the camera's own size first: the fixed frame rules alone
+    // would refuse every frame the current cameras take.
+    int r = load_geometry_frame(name, cache);
+    if (r == 12) r = load_fixed_frame(name, cache);
     if (r != 0) return r;
     fileio::copy_text(cached_name, sizeof cached_name, name ? name : "");
     width = disp.width1;

@@ -28,9 +28,10 @@ void do_flat_field(unsigned short* fredptr, const unsigned short* trialptr, doub
 // buffer private to this file. A cache is reloaded from `fileName` when the
 // loaded flag is clear, and also when it does not hold that file for the
 // current geometry (so a stale flag never applies the wrong frame).
-// Results: 0 applied, 11 the file cannot be opened, 12 the file is not
-// acceptable (the fixed 752 x 580 frames of the comparison loader). On 11
-// and 12 the image is unchanged.
+// Files: a native or FITS frame of the current geometry, or one of the fixed
+// 752 x 580 frames of the comparison loader. Results: 0 applied, 11 the file
+// cannot be opened, 12 the file is not acceptable. On 11 and 12 the image is
+// unchanged.
 int auto_remove(int darkframe_loaded, const char* fileName, unsigned short* fredptr);
 int auto_flatfield(int flatfield_loaded, const char* fileName, unsigned short* fredptr);
 

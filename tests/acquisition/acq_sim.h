@@ -11,6 +11,7 @@
 #include "devices/transport.h"
 #include "devices/usb_discovery.h"
 #include "display/geometry.h"
+#include "platform/clock.h"
 #include "settings/settings.h"
 
 #include <cstdint>
@@ -24,10 +25,12 @@ using Bytes = std::vector<std::uint8_t>;
 // Passes everything to the real device and keeps a copy of what was written.
 class Recorder : public platform::usb::Device {
   public:
-    Recorder(std::unique_ptr<platform::usb::Device> inner, std::vector<Bytes>& writes)
-        : inner_(std::move(inner)), writes_(writes) {}
+    Recorder(std::unique_ptr<platform::usb::Device> inner, std::vector<Bytes>& writes,
+             std::vector<std::uint32_t>* times = nullptr)
+        : inner_(std::move(inner)), writes_(writes), times_(times) {}
     long write(const std::uint8_t* data, std::size_t n) override {
         writes_.emplace_back(data, data + n);
+        if (times_) times_->push_back(platform::now_ms());
         return inner_ ? inner_->write(data, n) : static_cast<long>(n);
     }
     long read(std::uint8_t* data, std::size_t n, std::uint32_t timeout_ms) override {
@@ -43,6 +46,7 @@ class Recorder : public platform::usb::Device {
   private:
     std::unique_ptr<platform::usb::Device> inner_;
     std::vector<Bytes>& writes_;
+    std::vector<std::uint32_t>* times_;
 };
 
 inline unsigned u16(const Bytes& b, std::size_t at) {
@@ -77,7 +81,7 @@ class AcqSim : public NocterisTest {
         if (wheel) hid.CollectingHidInfo();
         nocteris_binned();
         attach_camera(std::make_unique<Recorder>(
-            provider->open(sim::camera_device_path(c.camera.pid)), blocks));
+            provider->open(sim::camera_device_path(c.camera.pid)), blocks, &block_times));
     }
 
     std::vector<Bytes> blocks_with(unsigned command) const {
@@ -90,6 +94,7 @@ class AcqSim : public NocterisTest {
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<sim::UsbProvider> provider;
     std::vector<Bytes> blocks;
+    std::vector<std::uint32_t> block_times; // clock reading at each block
 };
 
 } // namespace acqtest

@@ -159,7 +159,7 @@ TEST_F(AppLogicTest, PressDuringALoopStopsEverythingItShould) {
     run.focus_stretch_only = 1;
     guide.focus_x = 10;
     guide.focus_y = 20;
-    app.selfguide_info_open = 1;
+    run.selfguide_info_open = 1;
 
     clear_messages(); // nothing pressed: nothing changes
     EXPECT_EQ(run.cont_work, 1);
@@ -177,7 +177,7 @@ TEST_F(AppLogicTest, PressDuringALoopStopsEverythingItShould) {
     EXPECT_EQ(guide.focus_x, 312);
     EXPECT_EQ(guide.focus_y, 65);
     EXPECT_EQ(run.selfguiding + run.focus_stretch_only, 0);
-    EXPECT_EQ(app.selfguide_info_open, 0);
+    EXPECT_EQ(run.selfguide_info_open, 0);
 
     // Without guiding, continuous mode stays as it was.
     run.continuous = 1;

@@ -1,0 +1,182 @@
+// One image of the exposure sequence on the largest sensor (model 8, 2456 x
+// 2064) against the in-process simulator on the real clock, with a 1 ms
+// exposure: the readout alone, then the whole step after the exposure
+// (readout, dark frame, flat field, display rebuild, automatic save).
+#include "acquisition/acquisition_state.h"
+#include "acquisition/readout.h"
+#include "acquisition/sequence.h"
+#include "devices/camera_models.h"
+#include "devices/transport.h"
+#include "display/camera_state.h"
+#include "display/display_pipeline.h"
+#include "display/geometry.h"
+#include "display/image_store.h"
+#include "display/run_state.h"
+#include "files/file_state.h"
+#include "platform/ui.h"
+#include "platform/usb.h"
+#include "settings/settings.h"
+#include "sim/render.h"
+#include "sim/usb_provider.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int WIDTH = 2456, HEIGHT = 2064;
+
+// Nobody watches: no boxes to answer, no presses.
+class QuietUi : public platform::Ui {
+  public:
+    platform::BoxResult message_box(const std::string& text, const std::string&, platform::BoxIcon,
+                                    platform::BoxButtons) override {
+        std::fprintf(stderr, "bench_sequence: %s\n", text.c_str());
+        return platform::BoxResult::Ok;
+    }
+    int pump_messages() override { return 0; }
+    void beep() override {}
+    platform::Point cursor_pos() override { return {}; }
+    void set_cursor_pos(platform::Point) override {}
+    void set_cursor(platform::CursorShape) override {}
+    platform::FileDialogResult file_dialog(const platform::FileDialogRequest&) override {
+        return {};
+    }
+    bool open_help(const std::string&) override { return false; }
+    void send_command(int) override {}
+    void progress_open(const std::string&) override {}
+    void progress_update(int, const std::string&) override {}
+    void progress_close() override {}
+};
+
+// What the main window does with a shown image, without the window.
+class DisplayHost : public SequenceHost {
+  public:
+    void show_image() override {
+        DisplayImage();
+        write_display_bitmap();
+    }
+    void image_shown(const std::string& saved) override { saved_ok = !saved.empty(); }
+    bool saved_ok = false;
+};
+
+void write_native(const std::string& path, unsigned short value) {
+    std::string bytes(static_cast<std::size_t>(WIDTH) * HEIGHT * 2, '\0');
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        bytes[i] = static_cast<char>(value & 0xFF);
+        bytes[i + 1] = static_cast<char>(value >> 8);
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A private HOME, the simulated model 8 camera attached, dark and flat files
+// of its size, and the sequence set for one 1 ms image saved as FITS.
+struct Setup {
+    std::string home;
+    QuietUi ui;
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<sim::UsbProvider> provider;
+
+    Setup() {
+        char tmpl[] = "/tmp/nocteris-bench-XXXXXX";
+        home = ::mkdtemp(tmpl);
+        ::setenv("HOME", home.c_str(), 1);
+        std::filesystem::create_directories(home + "/autosave"); // display bitmap, settings
+        platform::install_ui(&ui);
+        bind_buffers();
+
+        sim::Config c;
+        c.camera.pid = sim::pid_for_model(8);
+        c.camera.readout_rate = 0;
+        simulator = std::make_unique<sim::Simulator>(c);
+        provider = std::make_unique<sim::UsbProvider>(*simulator);
+        platform::usb::use_builtin_providers(false);
+        platform::usb::use_hardware_providers(false);
+        platform::usb::add_provider(provider.get());
+        attach_camera(provider->open(sim::camera_device_path(c.camera.pid)));
+        if (!camera_attached()) std::abort();
+        usbt.got_qv = 1;
+        cam.cam_type = 8;
+        set_camera_model_geometry();
+        nocteris_binned();
+        if (disp.width1 != WIDTH || disp.height1 != HEIGHT) std::abort();
+
+        const std::string dark = home + "/dark.raw", flat = home + "/flat.raw";
+        write_native(dark, 100);
+        write_native(flat, 30000);
+        std::snprintf(files.DarkFileName, sizeof files.DarkFileName, "%s", dark.c_str());
+        std::snprintf(files.FlatFileName, sizeof files.FlatFileName, "%s", flat.c_str());
+        cfg.darkframe_remove = 1;
+        cfg.flatfield_remove = 1;
+        cfg.auto_save_fits = 1;
+        std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s/out", home.c_str());
+        cfg.exp_range = 'q';
+        cfg.exp_value = 1;
+        cfg.exposure_delay = 0;
+        image = image_int;
+    }
+
+    ~Setup() {
+        CloseUSBdevice();
+        platform::usb::remove_provider(provider.get());
+        platform::install_ui(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(home, ec);
+    }
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+double readout_s = 0;
+
+double seconds_since(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+void BM_ReadoutAlone(benchmark::State& state) {
+    setup();
+    acq.exposure = 1;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        if (!QV_full_read()) {
+            state.SkipWithError("short frame");
+            return;
+        }
+        benchmark::DoNotOptimize(image[0]);
+    }
+    readout_s = seconds_since(t0) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ReadoutAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Runs after the readout row; readout_share is the part of the step that the
+// readout takes.
+void BM_SequenceStep(benchmark::State& state) {
+    setup();
+    DisplayHost host;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        run.no_images = 1;
+        run.continuous = 0;
+        cfg.auto_save_num = 0; // the same file each time, not one per iteration
+        run_exposure_sequence(host);
+        if (!host.saved_ok || !acq.darkframe_loaded || !acq.flatfield_loaded) {
+            state.SkipWithError("an image step failed");
+            return;
+        }
+    }
+    const double step_s = seconds_since(t0) / static_cast<double>(state.iterations());
+    if (readout_s > 0 && step_s > 0) state.counters["readout_share"] = readout_s / step_s;
+}
+BENCHMARK(BM_SequenceStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace

@@ -1,0 +1,816 @@
+#include "acquisition/camera_dialog.h"
+
+#include "acquisition/acquisition_state.h"
+#include "acquisition/camera_controls.h"
+#include "acquisition/filter_wheel.h"
+#include "acquisition/sequence.h"
+#include "display/dib.h"
+#include "display/display_pipeline.h"
+#include "display/image_store.h"
+#include "display/run_state.h"
+#include "files/file_state.h"
+#include "guiding/guide_state.h"
+#include "platform/clock.h"
+#include "platform/host_path.h"
+#include "platform/ui.h"
+#include "settings/settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+const char* const HELP_TEXT =
+    "Exposure ranges: choose thousandths, hundredths or tenths of a second for bright "
+    "objects and focusing, seconds or minutes for faint ones. Set the value with the arrows "
+    "or type it into the box; \"Take Photo\" takes whatever you typed.\n\n"
+    "Focusing: \"Start\" takes one exposure after another and shows each at a quarter of its "
+    "size, with the brightest value and the star width (FWHM) of the top-left corner. Turn the "
+    "focuser until Max Value is highest and FWHM smallest. \"Stop\", or a click anywhere in "
+    "this window, ends the loop. Previews need an exposure below 100 units, and not in "
+    "minutes.\n\n"
+    "Several exposures are stacked into one image (summed, or averaged when \"Average "
+    "Multiple Exposures\" is ticked); the alternative slew method follows a drifting star "
+    "better. Continuous Mode repeats the exposure until you press a key or click, pausing "
+    "for the set delay between images.\n\n"
+    "While a sequence runs, any key or mouse click stops it after the current image.";
+
+QString id_name(int id) {
+    return QStringLiteral("id%1").arg(id);
+}
+
+ScrollAction to_rule(int action) {
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        return ScrollAction::LineLeft;
+    case QAbstractSlider::SliderSingleStepAdd:
+        return ScrollAction::LineRight;
+    case QAbstractSlider::SliderPageStepSub:
+        return ScrollAction::PageLeft;
+    case QAbstractSlider::SliderPageStepAdd:
+        return ScrollAction::PageRight;
+    case QAbstractSlider::SliderMove:
+        return ScrollAction::Thumb;
+    default:
+        return ScrollAction::Other;
+    }
+}
+
+QPushButton* make_button(QWidget* parent, int id, const char* text) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(id_name(id));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QCheckBox* make_check(QWidget* parent, int id, const char* text) {
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(id_name(id));
+    return c;
+}
+
+// `chars` digits wide; read-only edits only show values.
+QLineEdit* make_edit(QWidget* parent, int id, int chars, bool read_only = true) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(id_name(id));
+    e->setReadOnly(read_only);
+    if (read_only) e->setFocusPolicy(Qt::ClickFocus);
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + 14);
+    return e;
+}
+
+QScrollBar* make_bar(QWidget* parent, int id, int width = 150) {
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(id_name(id));
+    bar->setSingleStep(1);
+    bar->setPageStep(10);
+    bar->setMinimumWidth(width);
+    return bar;
+}
+
+// Routes a bar's actions through a rule; the bar then shows whatever
+// `position` says, so a refused step leaves the thumb where it was.
+void bind_bar(QScrollBar* bar, std::function<bool(ScrollAction, int)> rule,
+              std::function<int()> position, std::function<void()> changed) {
+    QObject::connect(bar, &QAbstractSlider::actionTriggered, bar, [=](int action) {
+        rule(to_rule(action), bar->sliderPosition());
+        bar->setSliderPosition(position());
+        changed();
+    });
+}
+
+QLabel* label(QWidget* parent, const char* text) {
+    return new QLabel(text, parent);
+}
+
+QGroupBox* group(QWidget* parent, const char* title) {
+    return new QGroupBox(title, parent);
+}
+
+QColor picture_background() {
+    return QColor(24, 24, 32);
+}
+
+} // namespace
+
+// The quarter-scale picture. Its top-left pixel stands for the dialog point
+// (14, 90) of the original layout, so marks are drawn at coordinate / 4.
+class FocusPicture : public QWidget {
+  public:
+    explicit FocusPicture(TQVDialog* dialog) : QWidget(dialog), dialog_(dialog) {
+        setObjectName("picture");
+        setFixedSize(disp.width1 / 4 + 2, disp.height1 / 4 + 2);
+        setMouseTracking(true);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QImage& img = dialog_->picture_image();
+        if (img.isNull()) {
+            p.fillRect(rect(), picture_background());
+            p.setPen(QColor(150, 150, 160));
+            p.drawText(rect(), Qt::AlignCenter, "No image yet\n\"Start\" takes a preview");
+        } else {
+            p.drawImage(0, 0, img);
+        }
+        if (guide.picked_star) {
+            const int x = guide.pick_xcent / 4;
+            const int y = guide.pick_ycent / 4;
+            p.setPen(QPen(QColor(255, 60, 60), 1));
+            p.drawLine(x - 20, y, x + 20, y);
+            p.drawLine(x, y - 20, x, y + 20);
+        }
+        if (disp.show_crosswires) {
+            // Two lines each way with a 12-pixel gap around the centre.
+            const int cx = disp.width1 / 8;
+            const int cy = disp.height1 / 8;
+            p.setPen(QPen(QColor(80, 220, 120), 1));
+            p.drawLine(cx - 6, 0, cx - 6, height());
+            p.drawLine(cx + 6, 0, cx + 6, height());
+            p.drawLine(0, cy - 6, width(), cy - 6);
+            p.drawLine(0, cy + 6, width(), cy + 6);
+        }
+        p.setPen(palette().color(QPalette::Mid));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { dialog_->picture_move(e->position().toPoint()); }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton || e->button() == Qt::RightButton)
+            dialog_->picture_click(e->position().toPoint(), e->button() == Qt::RightButton);
+    }
+
+  private:
+    TQVDialog* dialog_;
+};
+
+TQVDialog::TQVDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Nocteris Control Interface");
+    camera_dialog_init();
+    build();
+    reload_picture();
+    show_values();
+}
+
+TQVDialog::~TQVDialog() {
+    if (previewing_) qApp->removeEventFilter(this);
+}
+
+void TQVDialog::build() {
+    auto* top = new QVBoxLayout(this);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+    auto* columns = new QHBoxLayout;
+    columns->setSpacing(10);
+    columns->addWidget(build_picture_column(), 0, Qt::AlignTop);
+    columns->addWidget(build_exposure_column(), 0, Qt::AlignTop);
+    columns->addWidget(build_guiding_column(), 0, Qt::AlignTop);
+    top->addLayout(columns);
+
+    // Check boxes that only toggle their flag.
+    const std::pair<int, int*> flags[] = {
+        {106, &acq.slew_sum_average}, {115, &acq.slew_sum_alt},      {117, &cfg.exposure_delay},
+        {118, &run.continuous},       {116, &cfg.auto_save_fits},    {113, &cfg.darkframe_remove},
+        {122, &cfg.flatfield_remove}, {132, &acq.focus_wait},        {747, &acq.use_median},
+        {775, &disp.show_crosswires}, {780, &guide.bin_focus_frame}, {781, &acq.auto_advance},
+        {744, &cfg.ignore_backlash}};
+    for (const auto& [id, flag] : flags) {
+        int* f = flag;
+        connect(findChild<QCheckBox*>(id_name(id)), &QCheckBox::clicked, this, [this, f] {
+            take_typed();
+            *f = !*f;
+            show_values();
+        });
+    }
+    connect(findChild<QCheckBox*>(id_name(710)), &QCheckBox::clicked, this, [this] {
+        take_typed();
+        toggle_series_exposure();
+        show_values();
+    });
+    // The main window owns the display stretch; the box shows its state.
+    connect(findChild<QCheckBox*>(id_name(748)), &QCheckBox::clicked, this, [this] {
+        take_typed();
+        platform::ui().send_command(1906);
+        show_values();
+    });
+
+    auto* buttons = new QHBoxLayout;
+    QPushButton* help = make_button(this, 9, "Help");
+    QPushButton* close = make_button(this, 2, "Close Dialog");
+    QPushButton* photo = make_button(this, 1, "Take Photo");
+    photo->setDefault(true);
+    photo->setAutoDefault(true);
+    buttons->addWidget(help);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    buttons->addWidget(photo);
+    top->addSpacing(4);
+    top->addLayout(buttons);
+    connect(help, &QPushButton::clicked, this, &TQVDialog::Help);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(photo, &QPushButton::clicked, this, &TQVDialog::StartExposure);
+}
+
+QWidget* TQVDialog::build_picture_column() {
+    auto* column = new QWidget(this);
+    auto* v = new QVBoxLayout(column);
+    v->setContentsMargins(0, 0, 0, 0);
+
+    auto* screen = group(column, "Focus Screen");
+    auto* sv = new QVBoxLayout(screen);
+    picture_ = new FocusPicture(this);
+    sv->addWidget(picture_, 0, Qt::AlignHCenter);
+    auto* pick_row = new QHBoxLayout;
+    QPushButton* pick = make_button(screen, 726, "Select Guide Star");
+    pick_row->addWidget(pick);
+    pick_row->addWidget(make_check(screen, 775, "Show Crosswires"));
+    pick_row->addWidget(make_check(screen, 780, "Bin 2x2 Guiding"));
+    pick_row->addStretch(1);
+    sv->addLayout(pick_row);
+    connect(pick, &QPushButton::clicked, this, &TQVDialog::SetPickStar);
+    v->addWidget(screen);
+
+    auto* coords = group(column, "Focus Screen and Guide Star Co-Ordinates");
+    auto* cg = new QGridLayout(coords);
+    cg->addWidget(label(coords, "Guide star"), 0, 0);
+    cg->addWidget(label(coords, "x"), 0, 1, Qt::AlignRight);
+    cg->addWidget(make_edit(coords, 751, 5), 0, 2);
+    cg->addWidget(label(coords, "y"), 0, 3, Qt::AlignRight);
+    cg->addWidget(make_edit(coords, 752, 5), 0, 4);
+    cg->addWidget(label(coords, "Pointer"), 1, 0);
+    cg->addWidget(label(coords, "x"), 1, 1, Qt::AlignRight);
+    cg->addWidget(make_edit(coords, 754, 5), 1, 2);
+    cg->addWidget(label(coords, "y"), 1, 3, Qt::AlignRight);
+    cg->addWidget(make_edit(coords, 755, 5), 1, 4);
+    cg->addWidget(label(coords, "value"), 1, 5, Qt::AlignRight);
+    cg->addWidget(make_edit(coords, 753, 5), 1, 6);
+    cg->setColumnStretch(7, 1);
+    v->addWidget(coords);
+
+    auto* focus = group(column, "Focus");
+    auto* fg = new QGridLayout(focus);
+    QPushButton* start = make_button(focus, 107, "Start");
+    QPushButton* stop = make_button(focus, 108, "Stop");
+    fg->addWidget(start, 0, 0);
+    fg->addWidget(stop, 0, 1);
+    fg->addWidget(make_check(focus, 132, "Pause between frames"), 0, 2, 1, 3);
+    fg->addWidget(label(focus, "Max Value"), 1, 0);
+    fg->addWidget(make_edit(focus, 109, 5), 1, 1);
+    fg->addWidget(label(focus, "FWHM"), 1, 2, Qt::AlignRight);
+    fg->addWidget(make_edit(focus, 716, 4), 1, 3);
+    QScrollBar* stretch = make_bar(focus, 124, 120);
+    stretch->setPageStep(2);
+    fg->addWidget(label(focus, "Stretch"), 2, 0);
+    fg->addWidget(stretch, 2, 1, 1, 3);
+    fg->addWidget(make_check(focus, 748, "Apply Stretch to Images"), 3, 0, 1, 5);
+    fg->addWidget(make_check(focus, 747, "Apply Median Filter to all Images"), 4, 0, 1, 5);
+    fg->setColumnStretch(4, 1);
+    connect(start, &QPushButton::clicked, this, &TQVDialog::Start);
+    connect(stop, &QPushButton::clicked, this, &TQVDialog::Stop);
+    bind_bar(stretch, scroll_dialog_stretch, dialog_stretch_position, [this] { show_values(); });
+    v->addWidget(focus);
+    v->addStretch(1);
+    return column;
+}
+
+QWidget* TQVDialog::build_exposure_column() {
+    auto* column = new QWidget(this);
+    auto* v = new QVBoxLayout(column);
+    v->setContentsMargins(0, 0, 0, 0);
+
+    auto* ranges = group(column, "Exposure Range");
+    auto* rg = new QGridLayout(ranges);
+    struct Range {
+        int id;
+        const char* text;
+        char range;
+    };
+    const Range list[] = {{701, "Thousandth's", 'q'},
+                          {702, "Hundredth's", 'h'},
+                          {703, "Tenth's", 't'},
+                          {704, "Seconds", 's'},
+                          {705, "Minutes", 'm'}};
+    for (int i = 0; i < 5; ++i) {
+        auto* r = new QRadioButton(list[i].text, ranges);
+        r->setObjectName(id_name(list[i].id));
+        rg->addWidget(r, i / 3, i % 3);
+        const char range = list[i].range;
+        connect(r, &QRadioButton::clicked, this, [this, range] {
+            take_typed();
+            set_exposure_range(range);
+            show_values();
+        });
+    }
+    v->addWidget(ranges);
+
+    auto* expo = group(column, "Exposure");
+    auto* eg = new QGridLayout(expo);
+    QScrollBar* value_bar = make_bar(expo, 104);
+    exposure_edit_ = make_edit(expo, 105, 6, false);
+    exposure_edit_->setMaxLength(9);
+    QScrollBar* count_bar = make_bar(expo, 111);
+    QScrollBar* delay_bar = make_bar(expo, 119);
+    eg->addWidget(label(expo, "Exposure Value"), 0, 0);
+    eg->addWidget(value_bar, 0, 1);
+    eg->addWidget(exposure_edit_, 0, 2);
+    eg->addWidget(label(expo, "No of Exposures"), 1, 0);
+    eg->addWidget(count_bar, 1, 1);
+    eg->addWidget(make_edit(expo, 112, 6), 1, 2);
+    eg->addWidget(label(expo, "Delay between exposures (mins)"), 2, 0);
+    eg->addWidget(delay_bar, 2, 1);
+    eg->addWidget(make_edit(expo, 120, 6), 2, 2);
+    auto* checks = new QGridLayout;
+    checks->addWidget(make_check(expo, 106, "Average Multiple Exposures"), 0, 0);
+    checks->addWidget(make_check(expo, 115, "Alternative Slew Method"), 0, 1);
+    checks->addWidget(make_check(expo, 117, "Delay before exposure"), 1, 0);
+    checks->addWidget(make_check(expo, 118, "Continuous Mode"), 1, 1);
+    checks->addWidget(make_check(expo, 710, "Series Exposure"), 2, 0);
+    checks->addWidget(make_check(expo, 116, "Auto Save Image"), 2, 1);
+    eg->addLayout(checks, 3, 0, 1, 3);
+    auto* mode_row = new QHBoxLayout;
+    mode_row->addWidget(label(expo, "Camera Mode"));
+    mode_row->addWidget(make_edit(expo, 17, 16));
+    mode_row->addStretch(1);
+    eg->addLayout(mode_row, 4, 0, 1, 3);
+    v->addWidget(expo);
+
+    const auto refresh = [this] { show_values(); };
+    bind_bar(
+        value_bar,
+        [this](ScrollAction a, int pos) {
+            take_typed();
+            return scroll_exposure(a, pos);
+        },
+        [] { return std::clamp(cfg.exp_value, acq.min_exp, acq.max_exp); }, refresh);
+    bind_bar(
+        count_bar, scroll_no_images, [] { return run.no_images; }, refresh);
+    bind_bar(
+        delay_bar, scroll_continuous_delay, [] { return cfg.continuous_delay; }, refresh);
+    connect(exposure_edit_, &QLineEdit::editingFinished, this, [this] {
+        take_typed();
+        show_values();
+    });
+
+    auto* calib = group(column, "Calibration and Saving");
+    auto* cg = new QGridLayout(calib);
+    cg->addWidget(make_check(calib, 113, "Auto-Remove Dark Frame"), 0, 0);
+    cg->addWidget(make_edit(calib, 114, 18), 0, 1, 1, 3);
+    cg->addWidget(make_check(calib, 122, "Auto-Apply Flatfield"), 1, 0);
+    cg->addWidget(make_edit(calib, 123, 18), 1, 1, 1, 3);
+    cg->addWidget(label(calib, "Directory"), 2, 0);
+    cg->addWidget(make_edit(calib, 139, 11), 2, 1);
+    cg->addWidget(label(calib, "Last File no."), 2, 2, Qt::AlignRight);
+    cg->addWidget(make_edit(calib, 121, 5), 2, 3);
+    v->addWidget(calib);
+
+    auto* wheel = group(column, "Filter Wheel");
+    auto* wg = new QGridLayout(wheel);
+    QPushButton* first = make_button(wheel, 12, "First");
+    QPushButton* next = make_button(wheel, 13, "Next");
+    QPushButton* prev = make_button(wheel, 14, "Previous");
+    wg->addWidget(first, 0, 0);
+    wg->addWidget(next, 0, 1);
+    wg->addWidget(prev, 0, 2);
+    auto* pos_row = new QHBoxLayout;
+    pos_row->addWidget(label(wheel, "Position"));
+    pos_row->addWidget(make_edit(wheel, 10, 2));
+    pos_row->addWidget(make_edit(wheel, 11, 10));
+    pos_row->addStretch(1);
+    wg->addLayout(pos_row, 1, 0, 1, 3);
+    wg->addWidget(make_check(wheel, 781, "Auto Advance Filter"), 2, 0, 1, 3);
+    const auto move = [this](void (*step)()) {
+        return [this, step] {
+            take_typed();
+            step();
+            show_values();
+        };
+    };
+    connect(first, &QPushButton::clicked, this, move(set_first_filter));
+    connect(next, &QPushButton::clicked, this, move(set_next_filter));
+    connect(prev, &QPushButton::clicked, this, move(set_prev_filter));
+    v->addWidget(wheel);
+    v->addStretch(1);
+
+    return column;
+}
+
+QWidget* TQVDialog::build_guiding_column() {
+    auto* column = new QWidget(this);
+    auto* v = new QVBoxLayout(column);
+    v->setContentsMargins(0, 0, 0, 0);
+
+    auto* dark = group(column, "Guide Dark Frame");
+    auto* dg = new QGridLayout(dark);
+    QPushButton* take = make_button(dark, 724, "Take Dark Frame");
+    QCheckBox* apply = make_check(dark, 725, "Apply Dark Frame");
+    dg->addWidget(take, 0, 0);
+    dg->addWidget(apply, 0, 1);
+    QLineEdit* status = make_edit(dark, 723, 24);
+    status->setMinimumWidth(status->width());
+    status->setMaximumWidth(QWIDGETSIZE_MAX);
+    dg->addWidget(status, 1, 0, 1, 2);
+    connect(take, &QPushButton::clicked, this, &TQVDialog::TakeDarkframe);
+    connect(apply, &QCheckBox::clicked, this, [this] {
+        toggle_apply_darkframe();
+        show_values();
+    });
+    v->addWidget(dark);
+
+    auto* guiding = group(column, "Guiding");
+    auto* gg = new QGridLayout(guiding);
+    int row = 0;
+    gg->addWidget(label(guiding, "Test Telescope Drives"), row++, 0, 1, 4);
+    gg->addWidget(label(guiding, "N / S"), row, 0);
+    gg->addWidget(make_bar(guiding, 721, 100), row, 1);
+    gg->addWidget(label(guiding, "E / W"), row, 2, Qt::AlignRight);
+    gg->addWidget(make_bar(guiding, 722, 100), row++, 3);
+    gg->addWidget(make_button(guiding, 727, "Train"), row, 0);
+    gg->addWidget(make_edit(guiding, 728, 16), row, 1, 1, 2);
+    gg->addWidget(make_button(guiding, 729, "Use Defaults"), row++, 3);
+
+    auto* params = new QGridLayout;
+    params->addWidget(label(guiding, "Guiding Parameters"), 0, 0);
+    params->addWidget(label(guiding, "Default"), 0, 1, Qt::AlignHCenter);
+    params->addWidget(label(guiding, "Latest"), 0, 2, Qt::AlignHCenter);
+    const struct {
+        const char* name;
+        int def;
+        int latest;
+    } rows[] = {{"RA rate", 730, 735},
+                {"Dec rate", 732, 736},
+                {"RA backlash", 733, 737},
+                {"Dec backlash", 734, 738},
+                {"RA angle", 739, 741}};
+    for (int i = 0; i < 5; ++i) {
+        QLineEdit* def = make_edit(guiding, rows[i].def, 6, false);
+        def->setMaxLength(6);
+        params->addWidget(label(guiding, rows[i].name), i + 1, 0);
+        params->addWidget(def, i + 1, 1);
+        params->addWidget(make_edit(guiding, rows[i].latest, 6), i + 1, 2);
+    }
+    QPushButton* change = make_button(guiding, 742, "Change Defaults");
+    QPushButton* latest = make_button(guiding, 743, "Save Latest");
+    params->addWidget(change, 6, 1);
+    params->addWidget(latest, 6, 2);
+    params->setColumnStretch(3, 1);
+    gg->addLayout(params, row++, 0, 1, 4);
+    gg->addWidget(make_check(guiding, 744, "Ignore Backlash"), row++, 0, 1, 4);
+    QCheckBox* ns = make_check(guiding, 745, "Swap n/s direction");
+    QCheckBox* ew = make_check(guiding, 746, "Swap e/w direction");
+    gg->addWidget(ns, row, 0, 1, 2);
+    gg->addWidget(ew, row++, 2, 1, 2);
+    gg->addWidget(label(guiding, "Guiding Mode"), row, 0);
+    gg->addWidget(make_edit(guiding, 761, 14), row, 1, 1, 2);
+    gg->addWidget(make_button(guiding, 762, "Switch"), row++, 3);
+    gg->addWidget(make_button(guiding, 15, "Start Guiding"), row++, 0, 1, 4);
+    v->addWidget(guiding);
+
+    connect(change, &QPushButton::clicked, this, [this] {
+        take_typed();
+        const auto t = [this](int id) { return text_of(id).toLatin1(); };
+        change_defaults(t(730).constData(), t(732).constData(), t(733).constData(),
+                        t(734).constData(), t(739).constData());
+        show_guiding_defaults();
+        show_values();
+    });
+    connect(latest, &QPushButton::clicked, this, [this] {
+        take_typed();
+        save_latest();
+        show_guiding_defaults();
+        show_values();
+    });
+    connect(ns, &QCheckBox::clicked, this, [this] {
+        swap_ns();
+        show_values();
+    });
+    connect(ew, &QCheckBox::clicked, this, [this] {
+        swap_ew();
+        show_values();
+    });
+
+    auto* ao = group(column, "AO Unit Controls");
+    auto* ag = new QGridLayout(ao);
+    ag->addWidget(label(ao, "Rate x"), 0, 0);
+    ag->addWidget(make_edit(ao, 763, 4), 0, 1);
+    ag->addWidget(label(ao, "y"), 0, 2, Qt::AlignRight);
+    ag->addWidget(make_edit(ao, 764, 4), 0, 3);
+    ag->addWidget(make_button(ao, 767, "Set Values"), 0, 4);
+    ag->addWidget(label(ao, "Trained x"), 1, 0);
+    ag->addWidget(make_edit(ao, 765, 4), 1, 1);
+    ag->addWidget(label(ao, "y"), 1, 2, Qt::AlignRight);
+    ag->addWidget(make_edit(ao, 766, 4), 1, 3);
+    ag->addWidget(make_button(ao, 768, "Copy Trained"), 1, 4);
+    ag->addWidget(make_button(ao, 769, "Swap AO n/s"), 2, 0, 1, 2);
+    ag->addWidget(make_button(ao, 770, "Swap AO e/w"), 2, 2, 1, 2);
+    ag->addWidget(make_button(ao, 771, "Train AO"), 2, 4);
+    ag->addWidget(label(ao, "Mode"), 3, 0);
+    ag->addWidget(make_edit(ao, 773, 8), 3, 1, 1, 3);
+    ag->addWidget(make_button(ao, 774, "Change Mode"), 3, 4);
+    ag->addWidget(make_button(ao, 772, "Centralise"), 4, 4);
+    v->addWidget(ao);
+    v->addStretch(1);
+
+    // Guiding, the drive tests, training and the AO unit are run from their
+    // own parts of the program; here they are shown but not offered.
+    for (int id :
+         {15, 721, 722, 727, 729, 762, 763, 764, 765, 766, 767, 768, 769, 770, 771, 772, 773, 774})
+        if (auto* w = findChild<QWidget*>(id_name(id))) w->setEnabled(false);
+    show_guiding_defaults();
+    return column;
+}
+
+void TQVDialog::show_guiding_defaults() {
+    const auto set = [this](int id, long v) {
+        if (auto* e = findChild<QLineEdit*>(id_name(id))) e->setText(QString::number(v));
+    };
+    set(730, cfg.slewx);
+    set(732, cfg.slewy);
+    set(733, cfg.backlashx);
+    set(734, cfg.backlashy);
+    set(739, static_cast<long>(acq.theta));
+}
+
+QString TQVDialog::text_of(int id) const {
+    auto* e = findChild<QLineEdit*>(id_name(id));
+    return e ? e->text() : QString();
+}
+
+void TQVDialog::take_typed() {
+    if (exposure_edit_) take_typed_exposure(exposure_edit_->text().toLatin1().constData());
+}
+
+void TQVDialog::show_values() {
+    const auto set_text = [this](int id, const QString& text) {
+        if (auto* e = findChild<QLineEdit*>(id_name(id)))
+            if (e->text() != text) e->setText(text);
+    };
+    const auto set_number = [&](int id, long v) { set_text(id, QString::number(v)); };
+    const auto set_check = [this](int id, bool on) {
+        if (auto* b = findChild<QAbstractButton*>(id_name(id))) b->setChecked(on);
+    };
+    const auto enable = [this](int id, bool on) {
+        if (auto* w = findChild<QWidget*>(id_name(id))) w->setEnabled(on);
+    };
+    const auto set_bar = [this](int id, int lo, int hi, int v) {
+        if (auto* b = findChild<QScrollBar*>(id_name(id))) {
+            b->setRange(lo, hi);
+            b->setValue(std::clamp(v, lo, hi));
+        }
+    };
+
+    const char ranges[] = {'q', 'h', 't', 's', 'm'};
+    for (int i = 0; i < 5; ++i) set_check(701 + i, cfg.exp_range == ranges[i]);
+    set_bar(104, acq.min_exp, acq.max_exp, cfg.exp_value);
+    set_number(105, cfg.exp_value);
+    set_bar(111, 1, NO_IMAGES_MAX, run.no_images);
+    set_number(112, run.no_images);
+    set_bar(119, 0, CONTINUOUS_DELAY_MAX, cfg.continuous_delay);
+    set_number(120, cfg.continuous_delay);
+    set_bar(124, DIALOG_STRETCH_MIN, DIALOG_STRETCH_MAX, dialog_stretch_position());
+
+    set_check(106, acq.slew_sum_average);
+    set_check(115, acq.slew_sum_alt);
+    set_check(117, cfg.exposure_delay);
+    set_check(118, run.continuous);
+    set_check(710, run.series_exposure);
+    set_check(116, cfg.auto_save_fits);
+    set_check(113, cfg.darkframe_remove);
+    set_check(122, cfg.flatfield_remove);
+    set_check(132, acq.focus_wait);
+    set_check(748, disp.max_stretch);
+    set_check(747, acq.use_median);
+    set_check(775, disp.show_crosswires);
+    set_check(780, guide.bin_focus_frame);
+    set_check(725, acq.use_darkframe);
+    set_check(744, cfg.ignore_backlash);
+    set_check(745, ns_swapped());
+    set_check(746, ew_swapped());
+    set_check(781, acq.auto_advance);
+
+    set_text(17, camera_mode_text());
+    set_text(114, QString::fromLocal8Bit(files.DarkFileName));
+    set_text(123, QString::fromLocal8Bit(files.FlatFileName));
+    set_text(139, QString::fromLocal8Bit(cfg.auto_save_subdir));
+    set_number(121, cfg.auto_save_num);
+    set_number(109, acq.max_focus_val);
+    set_number(716, acq.focus_FWHM);
+
+    const bool wheel = filter_wheel_available();
+    for (int id : {12, 13, 14, 10, 11, 781}) enable(id, wheel);
+    set_number(10, acq.Filterbox_Filter);
+    set_text(11, QString::fromLocal8Bit(current_filter_name()));
+
+    if (guide.picked_star) {
+        guide.centre_it = 1; // later clicks snap onto the star
+        set_number(751, guide.pick_xcent);
+        set_number(752, guide.pick_ycent);
+    } else {
+        set_text(751, QString());
+        set_text(752, QString());
+    }
+
+    set_text(723, guide_dark_status_text());
+    enable(725, acq.guider_darkframe_loaded);
+    set_text(728, trained_vals_text());
+    if (auto* b = findChild<QPushButton*>(id_name(729))) b->setText(use_default_caption());
+    set_number(735, acq.RA_rate);
+    set_number(736, acq.Dec_rate);
+    set_number(737, acq.RA_backlash);
+    set_number(738, acq.Dec_backlash);
+    set_number(741, static_cast<long>(acq.theta));
+    enable(743, acq.trained);
+    set_text(761, guiding_mode_text());
+    set_number(763, cfg.AOUnit_slewx);
+    set_number(764, cfg.AOUnit_slewy);
+    set_number(765, cfg.AOUnit_xrate);
+    set_number(766, cfg.AOUnit_yrate);
+    set_text(773, cfg.AOUnitModeParallel ? "Parallel" : "Serial");
+
+    enable(107, !previewing_);
+    enable(724, !previewing_);
+    enable(108, previewing_);
+    if (picture_) picture_->update();
+}
+
+void TQVDialog::reload_picture() {
+    picture_image_ = QImage();
+    if (!disp.focussed || !picture_) return;
+    Dib dib;
+    if (!load_dib(platform::host_path(disp.BMPname_main), dib) || dib.width < 1 || dib.height < 1)
+        return;
+    // Each picture pixel shows the brightest of the pixels it covers, so
+    // stars a few pixels wide stay visible at a quarter of the size.
+    const QImage full = dib_image(dib);
+    const int pw = picture_->width();
+    const int ph = picture_->height();
+    QImage pic(pw, ph, QImage::Format_RGB32);
+    for (int py = 0; py < ph; ++py) {
+        const int y0 = py * dib.height / ph;
+        const int y1 = std::max(y0 + 1, (py + 1) * dib.height / ph);
+        auto* out = reinterpret_cast<QRgb*>(pic.scanLine(py));
+        for (int px = 0; px < pw; ++px) {
+            const int x0 = px * dib.width / pw;
+            const int x1 = std::max(x0 + 1, (px + 1) * dib.width / pw);
+            unsigned char top = 0;
+            for (int y = y0; y < y1; ++y) {
+                const unsigned char* row = full.constScanLine(y);
+                for (int x = x0; x < x1; ++x) top = std::max(top, row[x]);
+            }
+            out[px] = full.color(top);
+        }
+    }
+    picture_image_ = pic;
+}
+
+void TQVDialog::StartExposure() {
+    if (!exposure_edit_ || !take_photo(exposure_edit_->text().toLatin1().constData())) return;
+    accept();
+}
+
+void TQVDialog::Start() {
+    if (previewing_) return;
+    take_typed();
+    if (!begin_preview()) {
+        show_values();
+        return;
+    }
+    previewing_ = true;
+    // Any left press in the dialog stops the loop, whichever control it hits.
+    qApp->installEventFilter(this);
+    show_values();
+    while (!acq.stopit) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (acq.stopit) break;
+        platform::ui().beep();
+        if (cfg.focus_delay) pause_one_second();
+        if (acq.stopit) break;
+        bool whole = false;
+        const int r = camera_dialog_pass(&whole);
+        reload_picture();
+        show_values();
+        picture_->repaint();
+        // A camera that has gone, or a bitmap that cannot be written, would
+        // fail again on every pass, each time with its message box.
+        if (!whole || r != BMP_OK) acq.stopit = 1;
+    }
+    qApp->removeEventFilter(this);
+    previewing_ = false;
+    show_values();
+}
+
+void TQVDialog::pause_one_second() {
+    const std::uint32_t start = platform::now_ms();
+    while (!acq.stopit && platform::now_ms() - start < 1000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        platform::sleep_ms(10);
+    }
+}
+
+void TQVDialog::Stop() {
+    acq.stopit = 1;
+}
+
+void TQVDialog::TakeDarkframe() {
+    if (previewing_) return;
+    take_typed();
+    if (take_guide_darkframe()) reload_picture();
+    show_values();
+}
+
+void TQVDialog::SetPickStar() {
+    take_typed();
+    arm_pick_star();
+    picture_->setCursor(Qt::CrossCursor);
+    show_values();
+}
+
+void TQVDialog::Help() {
+    platform::ui().message_box(HELP_TEXT, "Nocteris - Control ZQ Camera");
+}
+
+void TQVDialog::picture_move(QPoint at) {
+    const auto set = [this](int id, const QString& t) {
+        if (auto* e = findChild<QLineEdit*>(id_name(id))) e->setText(t);
+    };
+    const int value = picture_pixel_value(at.x(), at.y());
+    if (value < 0) return;
+    set(754, QString::number(at.x() * 4));
+    set(755, QString::number(at.y() * 4));
+    set(753, QString::number(value));
+}
+
+void TQVDialog::picture_click(QPoint at, bool right) {
+    picture_move(at);
+    if (right) guide.centre_it = 1;
+    if (dialog_pick_star(at.x(), at.y()) == PickResult::NotArmed) return;
+    if (!guide.pick_star) picture_->unsetCursor();
+    show_values();
+}
+
+void TQVDialog::done(int result) {
+    acq.stopit = 1; // closing ends the preview loop at its next pass
+    QDialog::done(result);
+}
+
+bool TQVDialog::eventFilter(QObject* obj, QEvent* ev) {
+    if (previewing_ && ev->type() == QEvent::MouseButtonPress && obj->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(obj);
+        if (static_cast<QMouseEvent*>(ev)->button() == Qt::LeftButton && w->window() == this)
+            acq.stopit = 1;
+    }
+    return QDialog::eventFilter(obj, ev);
+}
+
+QImage dib_image(const Dib& dib) {
+    QImage img(dib.width, dib.height, QImage::Format_Indexed8);
+    QList<QRgb> colours(256);
+    for (int i = 0; i < 256; ++i)
+        colours[i] = qRgb(dib.palette[i][2], dib.palette[i][1], dib.palette[i][0]);
+    img.setColorTable(colours);
+    for (int y = 0; y < dib.height; ++y)
+        std::memcpy(img.scanLine(y), dib.pixels.data() + static_cast<std::size_t>(y) * dib.width,
+                    static_cast<std::size_t>(dib.width));
+    return img;
+}
+
+bool run_camera_dialog(QWidget* parent) {
+    TQVDialog dialog(parent);
+    return dialog.exec() == QDialog::Accepted;
+}

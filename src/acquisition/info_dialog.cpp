@@ -1,0 +1,92 @@
+#include "acquisition/info_dialog.h"
+
+#include "acquisition/camera_dialog.h"
+#include "display/dib.h"
+#include "display/image_store.h"
+#include "display/run_state.h"
+#include "guiding/guide_state.h"
+#include "platform/host_path.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int SCALE = 2; // the 128-pixel guide frame is small on today's screens
+
+// The focus bitmap with the guide star marked.
+class FocusView : public QWidget {
+  public:
+    FocusView(QWidget* parent, const QImage& image) : QWidget(parent), image_(image) {
+        setObjectName("picture");
+        setFixedSize(128 * SCALE, 128 * SCALE);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(24, 24, 32));
+        if (image_.isNull()) return;
+        p.drawImage(rect(), image_);
+        const double sx = static_cast<double>(width()) / image_.width();
+        const double sy = static_cast<double>(height()) / image_.height();
+        const int x = static_cast<int>((guide.xcent + guide.xcentdec / 10.0) * sx);
+        const int y = static_cast<int>((guide.ycent + guide.ycentdec / 10.0) * sy);
+        p.setPen(QColor(255, 60, 60));
+        p.drawLine(x - 10, y, x + 10, y);
+        p.drawLine(x, y - 10, x, y + 10);
+    }
+
+  private:
+    const QImage& image_;
+};
+
+QLabel* value_label(QWidget* parent, int id) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QStringLiteral("id%1").arg(id));
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+} // namespace
+
+TInfoDialog::TInfoDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Guiding Info");
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    picture_ = new FocusView(this, focus_);
+    layout->addWidget(picture_, 0, Qt::AlignHCenter);
+    star_ = value_label(this, 101);
+    slews_ = value_label(this, 102);
+    ao_ = value_label(this, 103);
+    layout->addWidget(star_);
+    layout->addWidget(slews_);
+    layout->addWidget(ao_);
+    auto* stop = new QPushButton("Stop", this);
+    stop->setObjectName("id108");
+    stop->setAutoDefault(false);
+    layout->addWidget(stop, 0, Qt::AlignRight);
+    connect(stop, &QPushButton::clicked, this, [] { run.guider_guiding_standalone = 0; });
+    InfoUpdate(0, 0, 0, 0);
+}
+
+void TInfoDialog::InfoUpdate(int slew_time_x, int slew_time_y, int ao_ns, int ao_ew) {
+    char text[120];
+    std::snprintf(text, sizeof text, "Guide star  x %1.1f   y %1.1f",
+                  guide.xcent + guide.xcentdec / 10.0, guide.ycent + guide.ycentdec / 10.0);
+    star_->setText(text);
+    std::snprintf(text, sizeof text, "Last corrections  x %1.1f s   y %1.1f s",
+                  slew_time_x / 1000.0, slew_time_y / 1000.0);
+    slews_->setText(text);
+    std::snprintf(text, sizeof text, "AO unit  n/s %5d   e/w %5d", ao_ns, ao_ew);
+    ao_->setText(text);
+
+    focus_ = QImage();
+    Dib dib;
+    if (load_dib(platform::host_path(disp.BMPname_focus), dib)) focus_ = dib_image(dib);
+    picture_->update();
+}

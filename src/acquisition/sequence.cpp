@@ -1,0 +1,456 @@
+#include "acquisition/sequence.h"
+
+#include "acquisition/acquisition_state.h"
+#include "acquisition/readout.h"
+#include "devices/camera_models.h"
+#include "devices/camera_protocol.h"
+#include "devices/transport.h"
+#include "devices/usb_discovery.h"
+#include "display/camera_state.h"
+#include "display/geometry.h"
+#include "display/history.h"
+#include "display/image_store.h"
+#include "display/run_state.h"
+#include "files/auto_save.h"
+#include "files/file_state.h"
+#include "files/fits.h"
+#include "guiding/guide_state.h"
+#include "platform/clock.h"
+#include "platform/messages.h"
+#include "platform/ui.h"
+#include "processing/calibration.h"
+#include "processing/enhance.h"
+#include "processing/filter_state.h"
+#include "processing/stacking.h"
+#include "processing/stretch.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+constexpr std::uint32_t CAMERA_TIMED_MAX_MS = 100000;
+constexpr std::uint32_t SHUTTER_MIN_MS = 1000;
+constexpr std::uint32_t FIRST_CLEAR_BEFORE_END_MS = 2000;
+constexpr std::uint32_t CLEAR_INTERVAL_MS = 2005;
+constexpr std::uint32_t CLEARS_FROM_MS = 5000;
+constexpr std::uint32_t PUMP_INTERVAL_MS = 10;
+
+// Whether this image's corrections were applied, for the processing notes.
+struct ImageNotes {
+    bool dark = false;
+    bool flat = false;
+};
+ImageNotes notes;
+
+bool before(std::uint32_t now, std::uint32_t end) {
+    return static_cast<std::int32_t>(now - end) < 0;
+}
+
+std::string with_images_left(const char* caption) {
+    if (run.no_images <= 1) return caption;
+    return std::string(caption) + " (Left - " + std::to_string(run.no_images) + ")";
+}
+
+void set_progress(int value, const std::string& caption = {}) {
+    acq.progress = std::clamp(value, 0, 255);
+    platform::ui().progress_update(acq.progress, caption);
+}
+
+// The extra vertical clears of a long exposure: the first 2 s before its end
+// (none at or below 5 s), then every 2,005 ms.
+struct ClearSchedule {
+    std::uint32_t next;
+    void start(std::uint32_t t0, std::uint32_t exposure) {
+        next =
+            t0 + (exposure > CLEARS_FROM_MS ? exposure - FIRST_CLEAR_BEFORE_END_MS : exposure + 5);
+    }
+    void due(std::uint32_t now) {
+        while (!before(now, next)) {
+            QV_clearvert();
+            next += CLEAR_INTERVAL_MS;
+        }
+    }
+};
+
+// Waits until run.endticks, pumping input (a press ends the wait through the
+// stop rule), advancing the bar by 16 every sixteenth of `length` and, when
+// `clears` is given, issuing the scheduled vertical clears.
+void interruptible_wait(std::uint32_t t0, std::uint32_t length, ClearSchedule* clears) {
+    const std::uint32_t step = std::max<std::uint32_t>(length / 16, 1);
+    std::uint32_t next_step = t0 + step;
+    run.endticks = t0 + length;
+    for (;;) {
+        run.ticks = platform::now_ms();
+        if (!before(run.ticks, run.endticks)) break;
+        if (clears) clears->due(run.ticks);
+        if (!before(run.ticks, next_step)) {
+            set_progress(acq.progress + 16);
+            next_step += step;
+        }
+        clear_messages();
+        if (!before(run.ticks, run.endticks)) break;
+        platform::sleep_ms(std::min(run.endticks - run.ticks, PUMP_INTERVAL_MS));
+    }
+}
+
+// A host-timed wait of the fine units: no input is taken, as the camera cannot
+// be left mid-exposure for long.
+void plain_wait(std::uint32_t t0, std::uint32_t length, ClearSchedule& clears) {
+    const std::uint32_t end = t0 + length;
+    for (std::uint32_t now = platform::now_ms(); before(now, end); now = platform::now_ms()) {
+        clears.due(now);
+        platform::sleep_ms(std::min(end - now, PUMP_INTERVAL_MS));
+    }
+}
+
+void start_delay() {
+    const int secs = cfg.pause_secs;
+    if (secs <= 0) return;
+    acq.progress = 0;
+    platform::ui().progress_open("EXPOSURE DELAY");
+    for (int left = secs; left > 0; --left) {
+        char caption[64];
+        std::snprintf(caption, sizeof caption, "EXPOSURE DELAY (Left - %d)", left);
+        set_progress(acq.progress + 255 / secs, caption);
+        platform::ui().beep();
+        one_sec_delay(1); // a press only shortens this second
+    }
+    platform::ui().progress_close();
+}
+
+void expose(char range, std::uint32_t exposure) {
+    QV_clearvert();
+    QV_wiper();
+    EchoCCD();
+    const bool shutter = cam.cam_type == 4;
+    if (shutter && exposure > SHUTTER_MIN_MS) QV_closeshutter();
+    if (exposure <= CAMERA_TIMED_MAX_MS) return; // the camera times it inside the readout
+
+    const std::uint32_t t0 = platform::now_ms();
+    ClearSchedule clears;
+    clears.start(t0, exposure);
+    if (range == 'h' || range == 't' || range == 'q') {
+        if (shutter && !acq.take_darkframe) QV_openshutter();
+        plain_wait(t0, exposure, clears);
+        if (shutter) QV_closeshutter();
+        return;
+    }
+    if (shutter && !acq.take_darkframe) QV_openshutter();
+    interruptible_wait(t0, exposure, &clears);
+    if (shutter && exposure > SHUTTER_MIN_MS) QV_closeshutter();
+}
+
+void calibrate() {
+    notes = {};
+    if (cfg.darkframe_remove) {
+        const int r = auto_remove(acq.darkframe_loaded, files.DarkFileName, image);
+        if (r == 11)
+            messages(MSG_OWN_TEXT, "Failed to Open Darkframe Nocteris File");
+        else if (r == 12)
+            messages(4);
+        else {
+            acq.darkframe_loaded = 1;
+            notes.dark = true;
+        }
+    }
+    if (cfg.flatfield_remove) {
+        const int r = auto_flatfield(acq.flatfield_loaded, files.FlatFileName, image);
+        if (r == 11)
+            messages(5);
+        else if (r == 12)
+            messages(MSG_OWN_TEXT, "Sorry, chosen Flatfield is not a Nocteris File");
+        else {
+            acq.flatfield_loaded = 1;
+            notes.flat = true;
+        }
+    }
+}
+
+void stack() {
+    AccumulateOptions opt;
+    opt.slew_sum_average = acq.slew_sum_average;
+    opt.total_images = acq.total_images;
+    const int r =
+        acq.slew_sum_alt
+            ? slew_accumulate(image, trial, stacking.orig_x, stacking.orig_y, stacking.merge_x,
+                              stacking.merge_y, stacking.orig_max, stacking.orig_avg, opt)
+            : track_accumulate(image, trial, stacking.orig_x, stacking.orig_y, stacking.merge_x,
+                               stacking.merge_y, stacking.orig_max, stacking.orig_avg, opt);
+    if (r == 0) return;
+    run.no_images = 1;
+    const char* text =
+        r == 2 ? "Sorry, no star is bright enough to stack on.\nThe series ends with this image."
+        : acq.slew_sum_alt
+            ? "Sorry, this image has no detail to match.\nThe series ends with the images "
+              "stacked so far."
+            : "Sorry, the stacking star was lost.\nThe series ends with the images stacked so far.";
+    messages(MSG_OWN_TEXT, text);
+}
+
+void rebuild_notes() {
+    for (auto& line : disp.process_info) line[0] = '\0';
+    if (notes.dark) update_history("Dark Frame Subtracted");
+    if (notes.flat) update_history("Flatfield Applied");
+}
+
+// The pause of continuous mode, in minutes or seconds.
+void continuous_pause() {
+    const std::uint32_t unit = acq.minutes_delay ? 60000u : 1000u;
+    const std::uint32_t length = static_cast<std::uint32_t>(cfg.continuous_delay) * unit;
+    acq.progress = 0;
+    platform::ui().progress_open("Pause between exposures");
+    interruptible_wait(platform::now_ms(), length, nullptr);
+    platform::ui().progress_close();
+}
+
+void end_of_sequence(SequenceHost& host) {
+    cm_focus_frame_reset();
+    guide.pick_star = acq.pick_star_save;
+    if (guide.picked_star) {
+        guide.xcent = guide.pick_xcent;
+        guide.ycent = guide.pick_ycent;
+    } else {
+        guide.xcent = guide.old_xcent;
+        guide.ycent = guide.old_ycent;
+    }
+    stacking.orig_x = stacking.orig_y = stacking.merge_x = stacking.merge_y = 0;
+    stacking.orig_avg = 0;
+    run.guider_guiding = 0;
+    platform::ui().set_cursor(platform::CursorShape::Arrow);
+    host.redraw();
+}
+
+} // namespace
+
+int abort_on_input() {
+    run.no_images = 1;
+    run.end_loop = 1;
+    if (run.series_exposure) run.exposure = run.exposure_save;
+    run.cont_work = 0;
+    run.series_work = 0;
+    if (run.guiding) run.continuous = 0;
+    run.guiding = 0;
+    run.tracking = 0;
+    run.endticks = run.ticks;
+    platform::ui().beep();
+    cm_focus_frame_reset();
+    const int was_selfguiding = run.selfguiding;
+    run.selfguiding = 0;
+    run.selfguiding_darkframe = 0;
+    run.switch_frame = 0;
+    run.focus_stretch_only = 0;
+    return was_selfguiding;
+}
+
+void clear_messages() {
+    if (platform::ui().pump_messages() > 0) {
+        if (abort_on_input() && run.selfguide_info_open) run.selfguide_info_open = 0;
+    }
+}
+
+void cm_focus_frame_reset() {
+    guide.focus_x = 312;
+    guide.focus_y = 65;
+}
+
+int one_sec_delay(int seconds) {
+    const std::uint32_t end = platform::now_ms() + static_cast<std::uint32_t>(seconds) * 1000u;
+    for (;;) {
+        if (platform::ui().pump_messages() > 0) return 1;
+        const std::uint32_t now = platform::now_ms();
+        if (!before(now, end)) return 0;
+        platform::sleep_ms(std::min(end - now, PUMP_INTERVAL_MS));
+    }
+}
+
+void nocteris_camera() {
+    set_camera_model_geometry();
+    guide.focus_x = cam.cam_width1 / 2 - 64;
+    guide.focus_y = cam.cam_height1 / 2 - 64;
+    nocteris_binned();
+    SaveINIFile(cfg.ini_file);
+}
+
+bool camera_start_prepare() {
+    acq.start_maincam = 0;
+    run.cont_work = 0;
+    run.series_work = 0;
+    run.end_loop = 0;
+    acq.switched_frame = acq.interlaced_line = acq.switching = 0;
+    acq.pick_star_save = guide.pick_star;
+    guide.pick_star = 0;
+    if (!files.DarkFileName[0]) std::strcpy(files.DarkFileName, "c:\\dark.def");
+    if (!files.FlatFileName[0]) std::strcpy(files.FlatFileName, "c:\\flat.def");
+    image = image_int;
+    acq.darkframe_loaded = acq.flatfield_loaded = acq.last_selfguided = 0;
+
+    if (!usbt.got_qv) {
+        if (LoadINIFile(cfg.ini_file) != 0) messages(1);
+        USBHid hid;
+        hid.CollectingUSBHidInfo();
+        if (!usbt.USB_filterwheel) hid.CollectingHidInfo();
+        if (!usbt.got_qv) {
+            messages(MSG_OWN_TEXT, "Sorry, No camera found on USB");
+            return false;
+        }
+        GetCameraFirmwareVersion();
+    }
+    stacking.orig_x = stacking.orig_y = stacking.merge_x = stacking.merge_y = 0;
+    stacking.orig_avg = 0;
+    run.no_images = 1;
+    disp.bin_display_quad = 1;
+    return true;
+}
+
+void QV_Control(SequenceHost& host) {
+    if (!camera_start_prepare()) return;
+    const bool take_photo = host.run_dialog();
+    if (!take_photo || acq.startguiding) {
+        disp.non_guiding = 0;
+        if (acq.startguiding) {
+            acq.startguiding = 0;
+            platform::ui().send_command(23);
+        }
+        host.redraw();
+        return;
+    }
+    run_exposure_sequence(host);
+}
+
+void run_exposure_sequence(SequenceHost& host) {
+    nocteris_binned();
+    acq.stopit = 1;
+    disp.focus_mode = 0;
+    disp.bin_display_quad = 0;
+    disp.FITS_Pixwidth = 0.0086;
+    disp.FITS_Pixheight = 0.0083;
+
+    run.exposure = static_cast<int>(exposure_from_range(cfg.exp_range, cfg.exp_value));
+    if (static_cast<std::uint32_t>(run.exposure) < static_cast<std::uint32_t>(acq.download_time) &&
+        cfg.highres_intl) {
+        cfg.highres_intl = 0;
+        cfg.highres_nonintl = 1;
+    }
+    fits.FITS_Exptime = 0;
+    platform::ui().set_cursor(platform::CursorShape::Wait);
+    std::snprintf(disp.image_name, sizeof disp.image_name, "Nocteris Camera Image");
+
+    if (cfg.exposure_delay) start_delay();
+
+    acq.total_images = run.no_images;
+    run.cont_work = run.continuous;
+    run.series_work = run.series_exposure;
+    run.exposure_save = run.exposure;
+    disp.non_guiding = 1;
+    files.start_exp = std::time(nullptr);
+
+    bool stacked_series = acq.total_images > 1 && !run.continuous;
+    for (;;) {
+        bool shown = false;
+        bool read = false;
+        do {
+            // A press during a pause has already ended the sequence: another
+            // exposure would only keep the user waiting.
+            if (run.end_loop) break;
+            shown = false;
+            if (acq.deep_flush) QV_deep_flush();
+            const std::uint32_t exposure = static_cast<std::uint32_t>(std::max(run.exposure, 0));
+            if (!run.continuous) {
+                fits.FITS_Exptime += exposure / 1000.0;
+            } else {
+                fits.FITS_Exptime = exposure / 1000.0;
+                files.start_exp = std::time(nullptr);
+            }
+            acq.progress = 0;
+            platform::ui().progress_open(with_images_left("EXPOSURE UNDERWAY"));
+            host.redraw();
+            expose(cfg.exp_range, exposure);
+
+            read = !run.end_loop;
+            if (read) {
+                std::string caption = with_images_left("READING ZW CAMERA");
+                if (run.no_images <= 1) caption += cam.cam_download_full;
+                set_progress(20, caption);
+                acq.exposure = exposure;
+                // A frame that did not arrive whole ends the series: the camera
+                // has gone or stalls, and each further try would wait for it again.
+                if (!QV_full_read()) run.no_images = 1, run.cont_work = 0;
+                clear_messages();
+                calibrate();
+                if (stacked_series && !run.guider_guiding) stack();
+            }
+            platform::ui().progress_close();
+            --run.no_images;
+            if (acq.total_images > 1 && run.continuous && run.no_images <= 0) run.cont_work = 0;
+
+            if (read && acq.Auto_Processing) {
+                rebuild_notes();
+                autoprocess();
+            }
+            if (read && run.cont_work) {
+                CmShowImage(host);
+                shown = true;
+                if (one_sec_delay(2)) {
+                    run.no_images = 0;
+                    run.cont_work = 0;
+                }
+                if (cfg.continuous_delay > 0 && run.cont_work) continuous_pause();
+            }
+            host.adjust_scroller();
+        } while (run.no_images > 0);
+
+        if (read && !shown) CmShowImage(host);
+        if (!run.cont_work) break;
+        disp.non_guiding = 1;
+        files.start_exp = std::time(nullptr);
+        stacked_series = false;
+    }
+    end_of_sequence(host);
+}
+
+void CmShowImage(SequenceHost& host) {
+    files.end_exp = std::time(nullptr);
+    if (!acq.Auto_Processing) rebuild_notes();
+    host.show_image();
+    std::string saved;
+    if (cfg.auto_save_fits) {
+        const int r = auto_save(image);
+        if (r == 1) {
+            messages(22);
+        } else {
+            saved = autosave_host_folder(cfg.auto_save_dir) + "/" +
+                    auto_save_file_name(cfg.auto_save_num);
+            if (r != 0) messages(24); // the image is saved, its number may not be kept
+        }
+    }
+    host.image_shown(saved);
+}
+
+void autoprocess() {
+    const struct {
+        int on;
+        double power;
+    } stretches[] = {{acq.auto_weak_stretch, 2.0},
+                     {acq.auto_strong_stretch, 18.0},
+                     {acq.auto_user_stretch, acq.User_Stretch}};
+    for (const auto& s : stretches) {
+        if (!s.on) continue;
+        auto_contrast_stretch(s.power, acq.auto_remove_bkgnd != 0);
+    }
+    if (acq.auto_highlow_filter) {
+        if (run_enhance(1, 2, 1)) update_history("High Pass Low Power Filter");
+    }
+    if (acq.Auto_USM_Filter) {
+        acq.Auto_Converting = 1;
+        unsharp_mask(filt.white, filt.black);
+        acq.Auto_Converting = 0;
+    }
+    platform::ui().set_cursor(platform::CursorShape::Arrow);
+}

@@ -1,0 +1,127 @@
+// The camera command from the window against the in-process simulator: the
+// camera is found, the dialog's "Take Photo" starts the sequence, and the
+// image ends up shown in the window.
+#include "acquisition/acquisition_state.h"
+#include "acquisition/camera_dialog.h"
+#include "app/app_logic.h"
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/nocteris_app.h"
+#include "devices/transport.h"
+#include "display/image_store.h"
+#include "display/run_state.h"
+#include "settings/settings.h"
+#include "sim/usb_provider.h"
+#include "support/test_env.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace {
+
+class CameraCommandTest : public NocterisTest {
+  protected:
+    void SetUp() override {
+        NocterisTest::SetUp();
+        reset_app_state();
+        reset_acquisition_state();
+        prepare_main_window_state();
+        startup_pattern();
+        platform::usb::use_builtin_providers(false);
+        cfg.ignore_pid = 1;
+        sim::Config c;
+        c.camera.readout_rate = 0;
+        simulator = std::make_unique<sim::Simulator>(c);
+        provider = std::make_unique<sim::UsbProvider>(*simulator);
+        platform::usb::add_provider(provider.get());
+        win = new TNocterisWindow;
+        frame = new TNocterisFrame(win);
+        frame->resize(800, 600);
+        frame->show();
+        ui.on_command = [this](int id) { win->dispatch(id); };
+    }
+    void TearDown() override {
+        delete frame;
+        reset_transport_state();
+        platform::usb::remove_provider(provider.get());
+        platform::usb::use_builtin_providers(true);
+        NocterisTest::TearDown();
+    }
+
+    // Runs `act` on the camera dialog once it is up (the camera search
+    // before it pumps events too).
+    static void when_dialog_up(std::function<void(TQVDialog*)> act) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [timer, act] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<TQVDialog*>(w); d && d->isVisible()) {
+                    timer->stop();
+                    timer->deleteLater();
+                    act(d);
+                    return;
+                }
+        });
+        timer->start(10);
+    }
+    static void press_in_dialog(const char* id) {
+        when_dialog_up([id](TQVDialog* d) {
+            if (auto* b = d->findChild<QAbstractButton*>(id)) b->click();
+        });
+    }
+
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<sim::UsbProvider> provider;
+    TNocterisWindow* win = nullptr;
+    TNocterisFrame* frame = nullptr;
+};
+
+} // namespace
+
+TEST_F(CameraCommandTest, TakePhotoShowsTheCameraImageInTheWindow) {
+    ASSERT_TRUE(win->isEnabled(12));
+    press_in_dialog("id1");
+    win->dispatch(12);
+
+    EXPECT_EQ(usbt.got_qv, 1);
+    EXPECT_EQ(frame->windowTitle(), "Nocteris - Nocteris Camera Image");
+    EXPECT_EQ(win->PixelWidth(), disp.width1);
+    EXPECT_EQ(win->PixelHeight(), disp.height1);
+    EXPECT_EQ(disp.width1, 1392); // the simulated model's sensor
+    EXPECT_FALSE(ui.progress_shown);
+    for (const auto& b : ui.boxes) ADD_FAILURE() << b.text;
+}
+
+TEST_F(CameraCommandTest, SeriesWithAutoSaveFromTheDialog) {
+    const std::string night = home + "/night";
+    when_dialog_up([night](TQVDialog* d) {
+        // As the dialog's controls leave them (the camera search has just
+        // read the settings file).
+        run.continuous = 1;
+        run.no_images = 2;
+        cfg.auto_save_fits = 1;
+        std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", night.c_str());
+        if (auto* b = d->findChild<QAbstractButton*>("id1")) b->click();
+    });
+    win->dispatch(12);
+    EXPECT_TRUE(std::filesystem::exists(home + "/night/IMG1.FIT"));
+    EXPECT_TRUE(std::filesystem::exists(home + "/night/IMG2.FIT"));
+    for (const auto& b : ui.boxes) ADD_FAILURE() << b.text;
+}
+
+TEST_F(CameraCommandTest, CloseDialogTakesNoImage) {
+    press_in_dialog("id2");
+    const QString before = frame->windowTitle();
+    win->dispatch(12);
+    EXPECT_EQ(frame->windowTitle(), before);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
