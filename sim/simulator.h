@@ -45,6 +45,8 @@ class Simulator {
     Simulator& operator=(const Simulator&) = delete;
 
     const Config& config() const { return cfg_; }
+    // Faults may be switched on while the simulator runs (tests).
+    Faults& faults() { return cfg_.faults; }
     // Seconds since the simulator started, from platform::now_ms.
     double now();
 

@@ -636,6 +636,15 @@ class WindowSequenceHost : public SequenceHost {
 } // namespace
 
 void TNocterisWindow::QV_Control() {
+    // The sequence pumps events while it waits, so the camera button can be
+    // pressed inside it: that press stops the running sequence, and must not
+    // start a second one within the first.
+    static bool running = false;
+    if (running) return;
+    running = true;
+    struct Done {
+        ~Done() { running = false; }
+    } done;
     // The camera search can take a few seconds the first time.
     std::unique_ptr<TWaitDialog> notice;
     if (!usbt.got_qv) {

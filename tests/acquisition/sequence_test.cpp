@@ -398,9 +398,9 @@ TEST_F(Sequence, StartDelayCountsDownEverySecondBeforeTheExposure) {
     run_exposure_sequence(host);
     const std::vector<std::string> first(ui.progress_captions.begin(),
                                          ui.progress_captions.begin() + 4);
-    const std::vector<std::string> expected = {
-        "EXPOSURE DELAY", "EXPOSURE DELAY (Left - 3)", "EXPOSURE DELAY (Left - 2)",
-        "EXPOSURE DELAY (Left - 1)"};
+    const std::vector<std::string> expected = {"EXPOSURE DELAY", "EXPOSURE DELAY (Left - 3)",
+                                               "EXPOSURE DELAY (Left - 2)",
+                                               "EXPOSURE DELAY (Left - 1)"};
     EXPECT_EQ(first, expected);
     EXPECT_EQ(ui.progress_values[3], 3 * (255 / 3));
     EXPECT_GE(ui.beeps, 3);
@@ -435,4 +435,23 @@ TEST_F(Sequence, APressDuringTheContinuousPauseEndsWithoutAnotherExposure) {
     EXPECT_EQ(blocks_with(CMD_EXPOSE_AND_READ).size(), 1u);
     EXPECT_EQ(host.shows, 1);
     EXPECT_LT(clock.peek(), 21000u);
+}
+
+TEST_F(Sequence, AStalledReadEndsTheSeriesAfterThatImage) {
+    begin();
+    cfg.auto_save_fits = 1;
+    std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", (home + "/out").c_str());
+    run.continuous = 1;
+    run.no_images = 3;
+    host.on_show = [&] { simulator->faults().camera.stall = 1.0; }; // from the second image on
+
+    run_exposure_sequence(host);
+
+    EXPECT_EQ(blocks_with(CMD_EXPOSE_AND_READ).size(), 2u);
+    ASSERT_FALSE(ui.boxes.empty());
+    for (const auto& b : ui.boxes)
+        EXPECT_NE(b.text.find("trying to read ZIRED data from USB"), std::string::npos) << b.text;
+    ASSERT_GE(host.saved.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(host.saved[0]));
+    EXPECT_EQ(run.cont_work, 0);
 }

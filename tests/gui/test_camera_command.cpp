@@ -55,7 +55,7 @@ class CameraCommandTest : public NocterisTest {
 
     // Runs `act` on the camera dialog once it is up (the camera search
     // before it pumps events too).
-    static void when_dialog_up(std::function<void(TQVDialog*)> act) {
+    static QTimer* when_dialog_up(std::function<void(TQVDialog*)> act) {
         auto* timer = new QTimer;
         QObject::connect(timer, &QTimer::timeout, [timer, act] {
             for (QWidget* w : QApplication::topLevelWidgets())
@@ -67,6 +67,7 @@ class CameraCommandTest : public NocterisTest {
                 }
         });
         timer->start(10);
+        return timer;
     }
     static void press_in_dialog(const char* id) {
         when_dialog_up([id](TQVDialog* d) {
@@ -111,6 +112,31 @@ TEST_F(CameraCommandTest, SeriesWithAutoSaveFromTheDialog) {
     EXPECT_TRUE(std::filesystem::exists(home + "/night/IMG1.FIT"));
     EXPECT_TRUE(std::filesystem::exists(home + "/night/IMG2.FIT"));
     for (const auto& b : ui.boxes) ADD_FAILURE() << b.text;
+}
+
+TEST_F(CameraCommandTest, TheCameraCommandInsideARunningSequenceStopsItAndStartsNoOther) {
+    when_dialog_up([](TQVDialog* d) {
+        cfg.exp_value = 150; // timed by the host, which takes input meanwhile
+        if (auto* b = d->findChild<QAbstractButton*>("id1")) b->click();
+    });
+    int dialogs_inside = 0;
+    QTimer* watch = nullptr;
+    ui.on_pump = [&] {
+        // A second dialog would be closed at once, and counted.
+        if (!watch)
+            watch = when_dialog_up([&](TQVDialog* d) {
+                ++dialogs_inside;
+                d->reject();
+            });
+        win->dispatch(12);
+        return 1; // the click on the button
+    };
+    win->dispatch(12);
+    ASSERT_NE(watch, nullptr);
+    if (dialogs_inside == 0) delete watch; // still waiting: nothing came up
+    EXPECT_EQ(dialogs_inside, 0);
+    EXPECT_EQ(run.end_loop, 1);
+    EXPECT_LT(clock.peek(), 10000u); // stopped at once, not after 150 s
 }
 
 TEST_F(CameraCommandTest, CloseDialogTakesNoImage) {
