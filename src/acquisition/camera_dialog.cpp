@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/host_path.h"
 #include "platform/ui.h"
+#include "processing/stretch_dialog.h"
 #include "settings/settings.h"
 
 #include <QApplication>
@@ -56,23 +57,6 @@ QString id_name(int id) {
     return QStringLiteral("id%1").arg(id);
 }
 
-ScrollAction to_rule(int action) {
-    switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-        return ScrollAction::LineLeft;
-    case QAbstractSlider::SliderSingleStepAdd:
-        return ScrollAction::LineRight;
-    case QAbstractSlider::SliderPageStepSub:
-        return ScrollAction::PageLeft;
-    case QAbstractSlider::SliderPageStepAdd:
-        return ScrollAction::PageRight;
-    case QAbstractSlider::SliderMove:
-        return ScrollAction::Thumb;
-    default:
-        return ScrollAction::Other;
-    }
-}
-
 QPushButton* make_button(QWidget* parent, int id, const char* text) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(id_name(id));
@@ -103,17 +87,6 @@ QScrollBar* make_bar(QWidget* parent, int id, int width = 150) {
     bar->setPageStep(10);
     bar->setMinimumWidth(width);
     return bar;
-}
-
-// Routes a bar's actions through a rule; the bar then shows whatever
-// `position` says, so a refused step leaves the thumb where it was.
-void bind_bar(QScrollBar* bar, std::function<bool(ScrollAction, int)> rule,
-              std::function<int()> position, std::function<void()> changed) {
-    QObject::connect(bar, &QAbstractSlider::actionTriggered, bar, [=](int action) {
-        rule(to_rule(action), bar->sliderPosition());
-        bar->setSliderPosition(position());
-        changed();
-    });
 }
 
 QLabel* label(QWidget* parent, const char* text) {
@@ -304,7 +277,8 @@ QWidget* TQVDialog::build_picture_column() {
     fg->setColumnStretch(4, 1);
     connect(start, &QPushButton::clicked, this, &TQVDialog::Start);
     connect(stop, &QPushButton::clicked, this, &TQVDialog::Stop);
-    bind_bar(stretch, scroll_dialog_stretch, dialog_stretch_position, [this] { show_values(); });
+    bind_scroll_rules(stretch, scroll_dialog_stretch, dialog_stretch_position,
+                      [this] { show_values(); });
     v->addWidget(focus);
     v->addStretch(1);
     return column;
@@ -372,16 +346,16 @@ QWidget* TQVDialog::build_exposure_column() {
     v->addWidget(expo);
 
     const auto refresh = [this] { show_values(); };
-    bind_bar(
+    bind_scroll_rules(
         value_bar,
         [this](ScrollAction a, int pos) {
             take_typed();
             return scroll_exposure(a, pos);
         },
         [] { return std::clamp(cfg.exp_value, acq.min_exp, acq.max_exp); }, refresh);
-    bind_bar(
+    bind_scroll_rules(
         count_bar, scroll_no_images, [] { return run.no_images; }, refresh);
-    bind_bar(
+    bind_scroll_rules(
         delay_bar, scroll_continuous_delay, [] { return cfg.continuous_delay; }, refresh);
     connect(exposure_edit_, &QLineEdit::editingFinished, this, [this] {
         take_typed();

@@ -342,15 +342,7 @@ int TNocterisWindow::LoadBitmapFile(const char* path) {
         messages(32);
         return 0;
     }
-    QImage img(d.width, d.height, QImage::Format_Indexed8);
-    QVector<QRgb> colours(256);
-    for (int i = 0; i < 256; ++i)
-        colours[i] = qRgb(d.palette[i][2], d.palette[i][1], d.palette[i][0]);
-    img.setColorTable(colours);
-    for (int y = 0; y < d.height; ++y)
-        std::memcpy(img.scanLine(y), d.pixels.data() + static_cast<size_t>(y) * d.width,
-                    static_cast<size_t>(d.width));
-    SetupFromDib(img);
+    SetupFromDib(dib_image(d));
     return 1;
 }
 

@@ -75,7 +75,11 @@ std::string host_path(const std::string& name) {
         root = ::getcwd(buf, sizeof buf) ? buf : ".";
     }
     std::string path = root == "/" ? "" : root;
-    for (const auto& comp : split(rest)) path += "/" + match_component(path, comp);
+    for (const auto& comp : split(rest)) {
+        const std::string matched = match_component(path, comp);
+        path += '/';
+        path += matched;
+    }
     return path.empty() ? "/" : path;
 }
 

@@ -43,8 +43,15 @@ std::string location(libusb_device* dev) {
     std::string s = std::to_string(libusb_get_bus_number(dev)) + "-";
     std::uint8_t ports[8];
     int n = libusb_get_port_numbers(dev, ports, 8);
-    if (n <= 0) return s + "a" + std::to_string(libusb_get_device_address(dev));
-    for (int i = 0; i < n; ++i) s += (i ? "." : "") + std::to_string(ports[i]);
+    if (n <= 0) {
+        s += 'a';
+        s += std::to_string(libusb_get_device_address(dev));
+        return s;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (i) s += '.';
+        s += std::to_string(ports[i]);
+    }
     return s;
 }
 
