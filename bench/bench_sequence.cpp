@@ -5,6 +5,7 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/readout.h"
 #include "acquisition/sequence.h"
+#include "cli/cli_ui.h"
 #include "devices/camera_models.h"
 #include "devices/transport.h"
 #include "display/camera_state.h"
@@ -26,35 +27,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 
 namespace {
 
 constexpr int WIDTH = 2456, HEIGHT = 2064;
-
-// Nobody watches: no boxes to answer, no presses.
-class QuietUi : public platform::Ui {
-  public:
-    platform::BoxResult message_box(const std::string& text, const std::string&, platform::BoxIcon,
-                                    platform::BoxButtons) override {
-        std::fprintf(stderr, "bench_sequence: %s\n", text.c_str());
-        return platform::BoxResult::Ok;
-    }
-    int pump_messages() override { return 0; }
-    void beep() override {}
-    platform::Point cursor_pos() override { return {}; }
-    void set_cursor_pos(platform::Point) override {}
-    void set_cursor(platform::CursorShape) override {}
-    platform::FileDialogResult file_dialog(const platform::FileDialogRequest&) override {
-        return {};
-    }
-    bool open_help(const std::string&) override { return false; }
-    void send_command(int) override {}
-    void progress_open(const std::string&) override {}
-    void progress_update(int, const std::string&) override {}
-    void progress_close() override {}
-};
 
 // What the main window does with a shown image, without the window.
 class DisplayHost : public SequenceHost {
@@ -80,7 +59,7 @@ void write_native(const std::string& path, unsigned short value) {
 // of its size, and the sequence set for one 1 ms image saved as FITS.
 struct Setup {
     std::string home;
-    QuietUi ui;
+    CliUi ui{std::cerr}; // nobody watches: boxes go to standard error
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<sim::UsbProvider> provider;
 
