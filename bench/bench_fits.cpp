@@ -2,9 +2,9 @@
 // writing and reading the same 16-bit unsigned image to the same folder, so
 // the two can be compared within one run. Our save flushes the new file to
 // the disk before it replaces the old one; cfitsio_save_flushed does the same.
-#include "display/camera_state.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
+#include "display/sensor_state.h"
 #include "files/fits.h"
 
 #include <benchmark/benchmark.h>
@@ -28,8 +28,8 @@ struct Scratch {
         dir = ::mkdtemp(tmpl);
         ::setenv("HOME", dir.c_str(), 1);
         bind_buffers();
-        cam.cam_width1 = W;
-        cam.cam_height1 = H;
+        sensor.cam_width1 = W;
+        sensor.cam_height1 = H;
         nocteris_binned();
         for (int i = 0; i < W * H; ++i) image[i] = static_cast<unsigned short>(i * 40503u);
     }

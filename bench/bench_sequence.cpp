@@ -8,11 +8,9 @@
 #include "cli/cli_ui.h"
 #include "devices/camera_models.h"
 #include "devices/transport.h"
-#include "display/camera_state.h"
 #include "display/display_pipeline.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "files/file_state.h"
 #include "platform/ui.h"
 #include "platform/usb.h"
@@ -144,8 +142,8 @@ void BM_SequenceStep(benchmark::State& state) {
     DisplayHost host;
     const auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        run.no_images = 1;
-        run.continuous = 0;
+        seq.no_images = 1;
+        cfg.continuous = 0;
         cfg.auto_save_num = 0; // the same file each time, not one per iteration
         run_exposure_sequence(host);
         if (!host.saved_ok || !acq.darkframe_loaded || !acq.flatfield_loaded) {

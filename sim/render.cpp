@@ -1,6 +1,6 @@
 #include "sim/render.h"
 
-#include "devices/usb_ids.h"
+#include "platform/usb_ids.h"
 #include "sim/psf.h"
 #include "sim/random.h"
 

@@ -1,7 +1,7 @@
 #include "sim/server.h"
 
-#include "devices/usb_ids.h"
 #include "platform/host_path.h"
+#include "platform/usb_ids.h"
 
 #include <algorithm>
 #include <cerrno>

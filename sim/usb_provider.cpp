@@ -1,7 +1,7 @@
 #include "sim/usb_provider.h"
 
-#include "devices/usb_ids.h"
 #include "platform/clock.h"
+#include "platform/usb_ids.h"
 
 #include <algorithm>
 #include <cerrno>

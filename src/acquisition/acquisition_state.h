@@ -2,7 +2,6 @@
 #include <cstdint>
 
 constexpr int FOCUS_FRAME_SIDE = 128;
-constexpr int GUIDER_HEIGHT = 290;
 
 // Readout and filter wheel state shared with the exposure sequence and the
 // camera control dialog.
@@ -25,17 +24,6 @@ struct AcquisitionState {
     int focus_FWHM = 0;
     int max_focus_val = 0;
     int max_x = 0, max_y = 0;
-
-    // Autoguider head.
-    int exp_guider_value = 1;
-    char exp_guider_range = 's';
-    std::uint32_t guider_exposure = 0;
-    int guider_bin = 0;
-    int guider_use_darkframe = 0;
-    int guider_take_darkframe = 0; // a guider dark frame is being taken
-    int guider_use_median = 0;
-    std::uint32_t guider_table[256] = {};
-    int guider_max_val = 0;
 
     // Exposure sequence options that the settings file does not keep.
     int deep_flush = 0;
@@ -76,15 +64,32 @@ struct AcquisitionState {
     int use_darkframe = 0;
     int taking_darkframe = 0;
     char darkframe_base_text[40] = "";
-    // What the camera dialog's training measured (the "Latest" column);
-    // `trained` once it has run, `use_trained` while guiding uses them.
-    int RA_rate = 0, Dec_rate = 0;
-    int RA_backlash = 0, Dec_backlash = 0;
-    float theta = 0.0f; // RA angle, radians
-    int trained = 0;
-    int use_trained = 0;
+};
+
+// Whether this image's corrections were applied, for the processing notes.
+struct ImageNotes {
+    bool dark = false;
+    bool flat = false;
+};
+
+// The exposure sequence's run: what is left to take and the running wait.
+struct SequenceState {
+    int no_images = 1;
+    int end_loop = 0;
+    int cont_work = 0;
+    int series_work = 0;
+    int series_exposure = 0;
+    int exposure = 1000;
+    int exposure_save = 1000;
+    int switch_frame = 0;
+    int focus_stretch_only = 0;
+    // A running timed wait ends when `ticks` reaches `endticks`.
+    std::uint32_t ticks = 0;
+    std::uint32_t endticks = 0;
+    ImageNotes notes;
 };
 
 extern AcquisitionState acq;
+extern SequenceState seq;
 
 void reset_acquisition_state();

@@ -6,13 +6,12 @@
 #include "devices/transport.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/centroid.h"
-#include "guiding/guide_state.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "star/centroid.h"
+#include "star/star_state.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -53,22 +52,6 @@ bool step_within(int& v, ScrollAction a, int pos, int lo, int hi) {
     if (to == v) return false;
     v = to;
     return true;
-}
-
-// A typed guiding parameter: kept when the text is not a number.
-void take_field(const char* text, int& field, int lo, int hi) {
-    long v = 0;
-    if (parse_whole_number(text, v)) field = static_cast<int>(std::clamp<long>(v, lo, hi));
-}
-
-void swap_pair(char& a, char& b, char first, char second) {
-    if (a == first) {
-        a = second;
-        b = first;
-    } else {
-        a = first;
-        b = second;
-    }
 }
 
 } // namespace
@@ -121,7 +104,7 @@ bool scroll_exposure(ScrollAction a, int pos) {
 }
 
 bool scroll_no_images(ScrollAction a, int pos) {
-    return step_within(run.no_images, a, pos, 1, NO_IMAGES_MAX);
+    return step_within(seq.no_images, a, pos, 1, NO_IMAGES_MAX);
 }
 
 bool scroll_continuous_delay(ScrollAction a, int pos) {
@@ -176,14 +159,14 @@ bool take_photo(const char* text) {
 }
 
 void toggle_series_exposure() {
-    run.series_exposure = !run.series_exposure;
-    if (run.series_exposure) cfg.auto_save_fits = 1;
+    seq.series_exposure = !seq.series_exposure;
+    if (seq.series_exposure) cfg.auto_save_fits = 1;
 }
 
 const char* camera_mode_text() {
-    if (run.continuous) return run.no_images == 1 ? "Continuous Imaging" : "Series Imaging";
-    if (run.selfguiding) return "Selfguide Next Image";
-    return run.no_images == 1 ? "Single Image" : "Auto Merging";
+    if (cfg.continuous) return seq.no_images == 1 ? "Continuous Imaging" : "Series Imaging";
+    if (guide.selfguiding) return "Selfguide Next Image";
+    return seq.no_images == 1 ? "Single Image" : "Auto Merging";
 }
 
 bool preview_allowed() {
@@ -266,62 +249,6 @@ bool toggle_apply_darkframe() {
     const int before = acq.use_darkframe;
     acq.use_darkframe = acq.guider_darkframe_loaded ? !acq.use_darkframe : 0;
     return acq.use_darkframe != before;
-}
-
-void change_defaults(const char* slewx, const char* slewy, const char* backlashx,
-                     const char* backlashy, const char* theta) {
-    // Guiding divides by the rates, so they never become 0.
-    take_field(slewx, cfg.slewx, 1, INT_MAX);
-    take_field(slewy, cfg.slewy, 1, INT_MAX);
-    take_field(backlashx, cfg.backlashx, 0, INT_MAX);
-    take_field(backlashy, cfg.backlashy, 0, INT_MAX);
-    long t = 0;
-    if (parse_whole_number(theta, t)) acq.theta = static_cast<float>(t);
-    SaveINIFile(cfg.ini_file);
-}
-
-bool save_latest() {
-    // Before a training the latest column is empty; copying it would wipe
-    // the defaults and leave zero rates.
-    if (!acq.trained) return false;
-    cfg.slewx = std::max(1, acq.RA_rate);
-    cfg.slewy = std::max(1, acq.Dec_rate);
-    cfg.backlashx = acq.RA_backlash;
-    cfg.backlashy = acq.Dec_backlash;
-    SaveINIFile(cfg.ini_file);
-    return true;
-}
-
-void swap_ns() {
-    swap_pair(cfg.n, cfg.s, 'n', 's');
-    swap_pair(cfg.Mn, cfg.Ms, 'N', 'S');
-    SaveINIFile(cfg.ini_file);
-}
-
-void swap_ew() {
-    swap_pair(cfg.e, cfg.w, 'e', 'w');
-    swap_pair(cfg.Mt, cfg.Mw, 'T', 'W');
-    SaveINIFile(cfg.ini_file);
-}
-
-bool ns_swapped() {
-    return cfg.n != 'n';
-}
-
-bool ew_swapped() {
-    return cfg.e != 'e';
-}
-
-const char* trained_vals_text() {
-    return acq.trained && acq.use_trained ? "Using Trained Vals" : "Using Default Vals";
-}
-
-const char* use_default_caption() {
-    return acq.trained && !acq.use_trained ? "Use Trained" : "Use Defaults";
-}
-
-const char* guiding_mode_text() {
-    return cfg.GuiderMode == 'T' ? "Telescope Drives" : "AO Unit";
 }
 
 bool filter_wheel_available() {

@@ -1,4 +1,5 @@
 #include "acquisition/camera_dialog.h"
+#include "platform/command_ids.h"
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/camera_controls.h"
@@ -7,14 +8,15 @@
 #include "display/dib.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "files/file_state.h"
-#include "guiding/guide_state.h"
+#include "guiding/guide_params.h"
+#include "guiding/guiding_state.h"
 #include "platform/clock.h"
 #include "platform/host_path.h"
 #include "platform/ui.h"
 #include "processing/stretch_dialog.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -180,7 +182,7 @@ void TQVDialog::build() {
     // Check boxes that only toggle their flag.
     const std::pair<int, int*> flags[] = {
         {106, &acq.slew_sum_average}, {115, &acq.slew_sum_alt},      {117, &cfg.exposure_delay},
-        {118, &run.continuous},       {116, &cfg.auto_save_fits},    {113, &cfg.darkframe_remove},
+        {118, &cfg.continuous},       {116, &cfg.auto_save_fits},    {113, &cfg.darkframe_remove},
         {122, &cfg.flatfield_remove}, {132, &acq.focus_wait},        {747, &acq.use_median},
         {775, &disp.show_crosswires}, {780, &guide.bin_focus_frame}, {781, &acq.auto_advance},
         {744, &cfg.ignore_backlash}};
@@ -200,7 +202,7 @@ void TQVDialog::build() {
     // The main window owns the display stretch; the box shows its state.
     connect(findChild<QCheckBox*>(id_name(748)), &QCheckBox::clicked, this, [this] {
         take_typed();
-        platform::ui().send_command(1906);
+        platform::ui().send_command(CM_STRETCH_TOGGLE);
         show_values();
     });
 
@@ -354,7 +356,7 @@ QWidget* TQVDialog::build_exposure_column() {
         },
         [] { return std::clamp(cfg.exp_value, acq.min_exp, acq.max_exp); }, refresh);
     bind_scroll_rules(
-        count_bar, scroll_no_images, [] { return run.no_images; }, refresh);
+        count_bar, scroll_no_images, [] { return seq.no_images; }, refresh);
     bind_scroll_rules(
         delay_bar, scroll_continuous_delay, [] { return cfg.continuous_delay; }, refresh);
     connect(exposure_edit_, &QLineEdit::editingFinished, this, [this] {
@@ -538,7 +540,7 @@ void TQVDialog::show_guiding_defaults() {
     set(732, cfg.slewy);
     set(733, cfg.backlashx);
     set(734, cfg.backlashy);
-    set(739, static_cast<long>(acq.theta));
+    set(739, static_cast<long>(autoguide.theta));
 }
 
 QString TQVDialog::text_of(int id) const {
@@ -573,8 +575,8 @@ void TQVDialog::show_values() {
     for (int i = 0; i < 5; ++i) set_check(701 + i, cfg.exp_range == ranges[i]);
     set_bar(104, acq.min_exp, acq.max_exp, cfg.exp_value);
     set_number(105, cfg.exp_value);
-    set_bar(111, 1, NO_IMAGES_MAX, run.no_images);
-    set_number(112, run.no_images);
+    set_bar(111, 1, NO_IMAGES_MAX, seq.no_images);
+    set_number(112, seq.no_images);
     set_bar(119, 0, CONTINUOUS_DELAY_MAX, cfg.continuous_delay);
     set_number(120, cfg.continuous_delay);
     set_bar(124, DIALOG_STRETCH_MIN, DIALOG_STRETCH_MAX, dialog_stretch_position());
@@ -582,8 +584,8 @@ void TQVDialog::show_values() {
     set_check(106, acq.slew_sum_average);
     set_check(115, acq.slew_sum_alt);
     set_check(117, cfg.exposure_delay);
-    set_check(118, run.continuous);
-    set_check(710, run.series_exposure);
+    set_check(118, cfg.continuous);
+    set_check(710, seq.series_exposure);
     set_check(116, cfg.auto_save_fits);
     set_check(113, cfg.darkframe_remove);
     set_check(122, cfg.flatfield_remove);
@@ -624,12 +626,12 @@ void TQVDialog::show_values() {
     enable(725, acq.guider_darkframe_loaded);
     set_text(728, trained_vals_text());
     if (auto* b = findChild<QPushButton*>(id_name(729))) b->setText(use_default_caption());
-    set_number(735, acq.RA_rate);
-    set_number(736, acq.Dec_rate);
-    set_number(737, acq.RA_backlash);
-    set_number(738, acq.Dec_backlash);
-    set_number(741, static_cast<long>(acq.theta));
-    enable(743, acq.trained);
+    set_number(735, autoguide.RA_rate);
+    set_number(736, autoguide.Dec_rate);
+    set_number(737, autoguide.RA_backlash);
+    set_number(738, autoguide.Dec_backlash);
+    set_number(741, static_cast<long>(autoguide.theta));
+    enable(743, autoguide.trained);
     set_text(761, guiding_mode_text());
     set_number(763, cfg.AOUnit_slewx);
     set_number(764, cfg.AOUnit_slewy);

@@ -3,9 +3,8 @@
 #include "acquisition/camera_dialog.h"
 #include "display/dib.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
 #include "platform/host_path.h"
+#include "star/star_state.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -70,7 +69,7 @@ TInfoDialog::TInfoDialog(QWidget* parent) : QDialog(parent) {
     stop->setObjectName("id108");
     stop->setAutoDefault(false);
     layout->addWidget(stop, 0, Qt::AlignRight);
-    connect(stop, &QPushButton::clicked, this, [] { run.guider_guiding_standalone = 0; });
+    connect(stop, &QPushButton::clicked, this, [] { guide.guider_guiding_standalone = 0; });
     InfoUpdate(0, 0, 0, 0);
 }
 

@@ -6,6 +6,13 @@
 // true when the whole frame arrived; after a short or failed read (reported
 // by the transport) the missing part of the frame is zero, never stale data.
 
+// Sends the command block and reads `bytes` of reply into ReportBuffer; what
+// did not arrive is zeroed so that no earlier frame's data is taken for this
+// one. True when all of it arrived.
+bool exchange(int bytes);
+// Waits on the platform clock until `end` (ms, wrapping).
+void wait_until(std::uint32_t end);
+
 // Exposure in ms for a count in the dialog's units ('q', 'h', 't', else seconds).
 std::uint32_t exposure_for(char range, int value);
 
@@ -15,10 +22,6 @@ bool QV_full_read();
 // The 128 x 128 focus frame at guide.focus_x/focus_y (2 x 2 binned from 256 x
 // 256 with guide.bin_focus_frame) into the start of `image`.
 bool QV_focus_read();
-// Autoguider head: one row read and discarded, and its frame expanded from
-// 8 bits into guider_imageptr.
-bool QV_autoguider_clear();
-bool QV_autoguider_read();
 
 // Column-pair level correction of model 1 over the image in the store.
 void fix_k1_full(unsigned short* img, int width, int height);
@@ -32,9 +35,3 @@ int focus_analysis(const unsigned short* block128);
 
 // A guiding frame from the main camera: the focus window after the exposure.
 bool QV_camera_guide();
-
-// The autoguider head's exposure (acq.exp_guider_value / exp_guider_range),
-// its histogram, dark frame and median filter.
-bool QV_guider_camera_read();
-// The guider image's 3 x 3 median filter (in place, through guider_trialptr).
-void guider_median(unsigned short* img, unsigned short* scratch, int width, int height);

@@ -1,4 +1,5 @@
 #include "acquisition/sequence.h"
+#include "platform/command_ids.h"
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/readout.h"
@@ -6,15 +7,13 @@
 #include "devices/camera_protocol.h"
 #include "devices/transport.h"
 #include "devices/usb_discovery.h"
-#include "display/camera_state.h"
 #include "display/geometry.h"
 #include "display/history.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
+#include "display/sensor_state.h"
 #include "files/auto_save.h"
 #include "files/file_state.h"
 #include "files/fits.h"
-#include "guiding/guide_state.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
@@ -25,6 +24,7 @@
 #include "processing/stretch.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -42,20 +42,13 @@ constexpr std::uint32_t CLEAR_INTERVAL_MS = 2005;
 constexpr std::uint32_t CLEARS_FROM_MS = 5000;
 constexpr std::uint32_t PUMP_INTERVAL_MS = 10;
 
-// Whether this image's corrections were applied, for the processing notes.
-struct ImageNotes {
-    bool dark = false;
-    bool flat = false;
-};
-ImageNotes notes;
-
 bool before(std::uint32_t now, std::uint32_t end) {
     return static_cast<std::int32_t>(now - end) < 0;
 }
 
 std::string with_images_left(const char* caption) {
-    if (run.no_images <= 1) return caption;
-    return std::string(caption) + " (Left - " + std::to_string(run.no_images) + ")";
+    if (seq.no_images <= 1) return caption;
+    return std::string(caption) + " (Left - " + std::to_string(seq.no_images) + ")";
 }
 
 void set_progress(int value, const std::string& caption = {}) {
@@ -79,24 +72,24 @@ struct ClearSchedule {
     }
 };
 
-// Waits until run.endticks, pumping input (a press ends the wait through the
+// Waits until seq.endticks, pumping input (a press ends the wait through the
 // stop rule), advancing the bar by 16 every sixteenth of `length` and, when
 // `clears` is given, issuing the scheduled vertical clears.
 void interruptible_wait(std::uint32_t t0, std::uint32_t length, ClearSchedule* clears) {
     const std::uint32_t step = std::max<std::uint32_t>(length / 16, 1);
     std::uint32_t next_step = t0 + step;
-    run.endticks = t0 + length;
+    seq.endticks = t0 + length;
     for (;;) {
-        run.ticks = platform::now_ms();
-        if (!before(run.ticks, run.endticks)) break;
-        if (clears) clears->due(run.ticks);
-        if (!before(run.ticks, next_step)) {
+        seq.ticks = platform::now_ms();
+        if (!before(seq.ticks, seq.endticks)) break;
+        if (clears) clears->due(seq.ticks);
+        if (!before(seq.ticks, next_step)) {
             set_progress(acq.progress + 16);
             next_step += step;
         }
         clear_messages();
-        if (!before(run.ticks, run.endticks)) break;
-        platform::sleep_ms(std::min(run.endticks - run.ticks, PUMP_INTERVAL_MS));
+        if (!before(seq.ticks, seq.endticks)) break;
+        platform::sleep_ms(std::min(seq.endticks - seq.ticks, PUMP_INTERVAL_MS));
     }
 }
 
@@ -148,7 +141,7 @@ void expose(char range, std::uint32_t exposure) {
 }
 
 void calibrate() {
-    notes = {};
+    seq.notes = {};
     if (cfg.darkframe_remove) {
         const int r = auto_remove(acq.darkframe_loaded, files.DarkFileName, image);
         if (r == 11)
@@ -157,7 +150,7 @@ void calibrate() {
             messages(4);
         else {
             acq.darkframe_loaded = 1;
-            notes.dark = true;
+            seq.notes.dark = true;
         }
     }
     if (cfg.flatfield_remove) {
@@ -168,7 +161,7 @@ void calibrate() {
             messages(MSG_OWN_TEXT, "Sorry, chosen Flatfield is not a Nocteris File");
         else {
             acq.flatfield_loaded = 1;
-            notes.flat = true;
+            seq.notes.flat = true;
         }
     }
 }
@@ -184,7 +177,7 @@ void stack() {
             : track_accumulate(image, trial, stacking.orig_x, stacking.orig_y, stacking.merge_x,
                                stacking.merge_y, stacking.orig_max, stacking.orig_avg, opt);
     if (r == 0) return;
-    run.no_images = 1;
+    seq.no_images = 1;
     const char* text =
         r == 2 ? "Sorry, no star is bright enough to stack on.\nThe series ends with this image."
         : acq.slew_sum_alt
@@ -196,8 +189,8 @@ void stack() {
 
 void rebuild_notes() {
     for (auto& line : disp.process_info) line[0] = '\0';
-    if (notes.dark) update_history("Dark Frame Subtracted");
-    if (notes.flat) update_history("Flatfield Applied");
+    if (seq.notes.dark) update_history("Dark Frame Subtracted");
+    if (seq.notes.flat) update_history("Flatfield Applied");
 }
 
 // The pause of continuous mode, in minutes or seconds.
@@ -222,7 +215,7 @@ void end_of_sequence(SequenceHost& host) {
     }
     stacking.orig_x = stacking.orig_y = stacking.merge_x = stacking.merge_y = 0;
     stacking.orig_avg = 0;
-    run.guider_guiding = 0;
+    guide.guider_guiding = 0;
     platform::ui().set_cursor(platform::CursorShape::Arrow);
     host.redraw();
 }
@@ -230,28 +223,28 @@ void end_of_sequence(SequenceHost& host) {
 } // namespace
 
 int abort_on_input() {
-    run.no_images = 1;
-    run.end_loop = 1;
-    if (run.series_exposure) run.exposure = run.exposure_save;
-    run.cont_work = 0;
-    run.series_work = 0;
-    if (run.guiding) run.continuous = 0;
-    run.guiding = 0;
-    run.tracking = 0;
-    run.endticks = run.ticks;
+    seq.no_images = 1;
+    seq.end_loop = 1;
+    if (seq.series_exposure) seq.exposure = seq.exposure_save;
+    seq.cont_work = 0;
+    seq.series_work = 0;
+    if (guide.guiding) cfg.continuous = 0;
+    guide.guiding = 0;
+    guide.tracking = 0;
+    seq.endticks = seq.ticks;
     platform::ui().beep();
     cm_focus_frame_reset();
-    const int was_selfguiding = run.selfguiding;
-    run.selfguiding = 0;
-    run.selfguiding_darkframe = 0;
-    run.switch_frame = 0;
-    run.focus_stretch_only = 0;
+    const int was_selfguiding = guide.selfguiding;
+    guide.selfguiding = 0;
+    guide.selfguiding_darkframe = 0;
+    seq.switch_frame = 0;
+    seq.focus_stretch_only = 0;
     return was_selfguiding;
 }
 
 void clear_messages() {
     if (platform::ui().pump_messages() > 0) {
-        if (abort_on_input() && run.selfguide_info_open) run.selfguide_info_open = 0;
+        if (abort_on_input() && guide.selfguide_info_open) guide.selfguide_info_open = 0;
     }
 }
 
@@ -272,17 +265,17 @@ int one_sec_delay(int seconds) {
 
 void nocteris_camera() {
     set_camera_model_geometry();
-    guide.focus_x = cam.cam_width1 / 2 - 64;
-    guide.focus_y = cam.cam_height1 / 2 - 64;
+    guide.focus_x = sensor.cam_width1 / 2 - 64;
+    guide.focus_y = sensor.cam_height1 / 2 - 64;
     nocteris_binned();
     SaveINIFile(cfg.ini_file);
 }
 
 bool camera_start_prepare() {
     acq.start_maincam = 0;
-    run.cont_work = 0;
-    run.series_work = 0;
-    run.end_loop = 0;
+    seq.cont_work = 0;
+    seq.series_work = 0;
+    seq.end_loop = 0;
     acq.switched_frame = acq.interlaced_line = acq.switching = 0;
     acq.pick_star_save = guide.pick_star;
     guide.pick_star = 0;
@@ -304,7 +297,7 @@ bool camera_start_prepare() {
     }
     stacking.orig_x = stacking.orig_y = stacking.merge_x = stacking.merge_y = 0;
     stacking.orig_avg = 0;
-    run.no_images = 1;
+    seq.no_images = 1;
     disp.bin_display_quad = 1;
     return true;
 }
@@ -316,7 +309,7 @@ void QV_Control(SequenceHost& host) {
         disp.non_guiding = 0;
         if (acq.startguiding) {
             acq.startguiding = 0;
-            platform::ui().send_command(23);
+            platform::ui().send_command(CM_START_GUIDE);
         }
         host.redraw();
         return;
@@ -332,8 +325,8 @@ void run_exposure_sequence(SequenceHost& host) {
     disp.FITS_Pixwidth = 0.0086;
     disp.FITS_Pixheight = 0.0083;
 
-    run.exposure = static_cast<int>(exposure_from_range(cfg.exp_range, cfg.exp_value));
-    if (static_cast<std::uint32_t>(run.exposure) < static_cast<std::uint32_t>(acq.download_time) &&
+    seq.exposure = static_cast<int>(exposure_from_range(cfg.exp_range, cfg.exp_value));
+    if (static_cast<std::uint32_t>(seq.exposure) < static_cast<std::uint32_t>(acq.download_time) &&
         cfg.highres_intl) {
         cfg.highres_intl = 0;
         cfg.highres_nonintl = 1;
@@ -344,25 +337,25 @@ void run_exposure_sequence(SequenceHost& host) {
 
     if (cfg.exposure_delay) start_delay();
 
-    acq.total_images = run.no_images;
-    run.cont_work = run.continuous;
-    run.series_work = run.series_exposure;
-    run.exposure_save = run.exposure;
+    acq.total_images = seq.no_images;
+    seq.cont_work = cfg.continuous;
+    seq.series_work = seq.series_exposure;
+    seq.exposure_save = seq.exposure;
     disp.non_guiding = 1;
     files.start_exp = std::time(nullptr);
 
-    bool stacked_series = acq.total_images > 1 && !run.continuous;
+    bool stacked_series = acq.total_images > 1 && !cfg.continuous;
     for (;;) {
         bool shown = false;
         bool read = false;
         do {
             // A press during a pause has already ended the sequence: another
             // exposure would only keep the user waiting.
-            if (run.end_loop) break;
+            if (seq.end_loop) break;
             shown = false;
             if (acq.deep_flush) QV_deep_flush();
-            const std::uint32_t exposure = static_cast<std::uint32_t>(std::max(run.exposure, 0));
-            if (!run.continuous) {
+            const std::uint32_t exposure = static_cast<std::uint32_t>(std::max(seq.exposure, 0));
+            if (!cfg.continuous) {
                 fits.FITS_Exptime += exposure / 1000.0;
             } else {
                 fits.FITS_Exptime = exposure / 1000.0;
@@ -373,41 +366,41 @@ void run_exposure_sequence(SequenceHost& host) {
             host.redraw();
             expose(cfg.exp_range, exposure);
 
-            read = !run.end_loop;
+            read = !seq.end_loop;
             if (read) {
                 std::string caption = with_images_left("READING ZW CAMERA");
-                if (run.no_images <= 1) caption += cam.cam_download_full;
+                if (seq.no_images <= 1) caption += cam.cam_download_full;
                 set_progress(20, caption);
                 acq.exposure = exposure;
                 // A frame that did not arrive whole ends the series: the camera
                 // has gone or stalls, and each further try would wait for it again.
-                if (!QV_full_read()) run.no_images = 1, run.cont_work = 0;
+                if (!QV_full_read()) seq.no_images = 1, seq.cont_work = 0;
                 clear_messages();
                 calibrate();
-                if (stacked_series && !run.guider_guiding) stack();
+                if (stacked_series && !guide.guider_guiding) stack();
             }
             platform::ui().progress_close();
-            --run.no_images;
-            if (acq.total_images > 1 && run.continuous && run.no_images <= 0) run.cont_work = 0;
+            --seq.no_images;
+            if (acq.total_images > 1 && cfg.continuous && seq.no_images <= 0) seq.cont_work = 0;
 
             if (read && acq.Auto_Processing) {
                 rebuild_notes();
                 autoprocess();
             }
-            if (read && run.cont_work) {
+            if (read && seq.cont_work) {
                 CmShowImage(host);
                 shown = true;
                 if (one_sec_delay(2)) {
-                    run.no_images = 0;
-                    run.cont_work = 0;
+                    seq.no_images = 0;
+                    seq.cont_work = 0;
                 }
-                if (cfg.continuous_delay > 0 && run.cont_work) continuous_pause();
+                if (cfg.continuous_delay > 0 && seq.cont_work) continuous_pause();
             }
             host.adjust_scroller();
-        } while (run.no_images > 0);
+        } while (seq.no_images > 0);
 
         if (read && !shown) CmShowImage(host);
-        if (!run.cont_work) break;
+        if (!seq.cont_work) break;
         disp.non_guiding = 1;
         files.start_exp = std::time(nullptr);
         stacked_series = false;

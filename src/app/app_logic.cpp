@@ -1,15 +1,15 @@
 #include "app/app_logic.h"
 
-#include "app/app_state.h"
+#include "analysis/analysis_state.h"
+#include "processing/stacking.h"
 #include "devices/camera_models.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/centroid.h"
-#include "guiding/guide_state.h"
 #include "platform/messages.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "star/centroid.h"
+#include "star/star_state.h"
 
 #include <cstdio>
 
@@ -80,7 +80,7 @@ long aperture_sum(const unsigned short* img, int x, int y, int r) {
 }
 
 ClickResult left_button_up(platform::Point& point) {
-    if (!app.photometry && !app.row_plot && !stacking.merging && !guide.pick_star &&
+    if (!ana.photometry && !ana.row_plot && !stacking.merging && !guide.pick_star &&
         !guide.focus_frame)
         return ClickResult::Ignored;
     const unsigned short* img = image;
@@ -97,11 +97,11 @@ ClickResult left_button_up(platform::Point& point) {
         messages(50, text);
         return ClickResult::Refused;
     }
-    if (app.row_plot) {
-        app.obj_y = point.y;
+    if (ana.row_plot) {
+        ana.obj_y = point.y;
         return ClickResult::RowPlot;
     }
-    if ((app.photometry || guide.pick_star || guide.focus_frame) && guide.centre_it) {
+    if ((ana.photometry || guide.pick_star || guide.focus_frame) && guide.centre_it) {
         if (!snap_to_star(point, img)) return ClickResult::Done;
     }
     if (guide.focus_frame) {
@@ -124,14 +124,14 @@ ClickResult left_button_up(platform::Point& point) {
         show_position(guide.xcent, guide.ycent);
         return ClickResult::RepaintImage;
     }
-    if (app.photometry) {
+    if (ana.photometry) {
         const long sum = aperture_sum(img, point.x, point.y, r);
-        if (app.ph_object == 'o') {
-            app.obj_x = point.x, app.obj_y = point.y, app.obj_val = sum;
-        } else if (app.ph_object == 'c') {
-            app.comp_x = point.x, app.comp_y = point.y, app.comp_val = sum;
+        if (ana.ph_object == 'o') {
+            ana.obj_x = point.x, ana.obj_y = point.y, ana.obj_val = sum;
+        } else if (ana.ph_object == 'c') {
+            ana.comp_x = point.x, ana.comp_y = point.y, ana.comp_val = sum;
         } else {
-            app.back_x = point.x, app.back_y = point.y, app.back_val = sum;
+            ana.back_x = point.x, ana.back_y = point.y, ana.back_val = sum;
         }
         return ClickResult::Photometry;
     }
@@ -140,17 +140,17 @@ ClickResult left_button_up(platform::Point& point) {
 }
 
 ClickResult right_button_up(platform::Point& point) {
-    if (!app.photometry) return ClickResult::Ignored;
+    if (!ana.photometry) return ClickResult::Ignored;
     guide.centre_it = 1;
     return left_button_up(point);
 }
 
 bool mouse_move(platform::Point point) {
-    if (!app.photometry) return false;
+    if (!ana.photometry) return false;
     if (point.x <= 1 || point.x >= disp.width2 || point.y <= 1 || point.y >= disp.height2)
         return false;
-    app.mast_x = point.x;
-    app.mast_y = point.y;
-    app.mast_val = image_int[static_cast<long>(point.y) * disp.width1 + point.x];
+    ana.mast_x = point.x;
+    ana.mast_y = point.y;
+    ana.mast_val = image_int[static_cast<long>(point.y) * disp.width1 + point.x];
     return true;
 }

@@ -1,19 +1,18 @@
 #include "app/main_window.h"
+#include "platform/command_ids.h"
 
 #include "acquisition/camera_dialog.h"
 #include "acquisition/sequence.h"
 #include "acquisition/wait_dialog.h"
+#include "analysis/analysis_state.h"
 #include "app/about_dialog.h"
 #include "app/app_logic.h"
-#include "app/app_state.h"
 #include "devices/camera_models.h"
 #include "devices/transport.h"
 #include "display/dib.h"
 #include "display/display_pipeline.h"
 #include "display/history.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
 #include "platform/host_path.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
@@ -28,6 +27,7 @@
 #include "resources/toolbar_icons.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
+#include "star/star_state.h"
 
 #include <QAction>
 #include <QApplication>
@@ -159,26 +159,28 @@ void TNocterisFrame::buildToolBar() {
     cb_->setIconSize(QSize(24, 24));
     addToolBar(Qt::TopToolBarArea, cb_);
 
-    addTool(24333, 24333);
-    addTool(24336, 24335);
-    addTool(24332, 24332);
+    addTool(CM_FILE_SAVE, CM_FILE_SAVE);
+    addTool(CM_SAVE_AS_FITS, CM_FITS_SAVE);
+    addTool(CM_FILE_OPEN, CM_FILE_OPEN);
     cb_->addSeparator();
-    addTool(1000, 12);
+    addTool(TB_CAMERA, CM_CAMERA_INTERFACE);
     cb_->addSeparator();
-    addTool(1907, 123);
-    addTool(1908, 123);
-    addTool(1002, 1901);
-    addTool(1003, 1902);
-    addTool(1904, 726);
+    addTool(TB_BIN_OFF, CM_BIN_DISPLAY);
+    addTool(TB_BIN_ON, CM_BIN_DISPLAY);
+    addTool(TB_STRETCH_ON, CM_STRETCH_ON);
+    addTool(TB_STRETCH_OFF, CM_STRETCH_OFF);
+    addTool(TB_STRETCH_MAX, CM_STRETCH_MAX);
     cb_->addSeparator();
-    addTool(121, 121);
+    addTool(CM_INI, CM_INI);
     cb_->addSeparator();
-    addTool(1903, 14);
+    addTool(TB_PHOTOMETRY, CM_PHOTOMETRY);
     cb_->addSeparator();
-    for (int id : {1, 117, 2, 120, 106, 3}) addTool(id, id);
+    for (int id : {CM_CONTRAST_NORMAL, CM_CONTRAST_TOLVERN, CM_CONTRAST_POWER,
+                   CM_CONTRAST_BACKGROUND, CM_UNSHARP, CM_MEDIAN})
+        addTool(id, id);
     cb_->addSeparator();
-    for (int id : {110, 115, 111}) addTool(id, id);
-    addTool(24, 24);
+    for (int id : {CM_SUBTRACT_IMAGE, CM_FLAT_IMAGE, CM_ADD_IMAGE}) addTool(id, id);
+    addTool(CM_TELESCOPE_CONTROL, CM_TELESCOPE_CONTROL);
 
     swapBinButton(disp.bin_display);
     swapStretchButton(disp.max_stretch);
@@ -191,22 +193,22 @@ void TNocterisFrame::buildAccelerators() {
         int id;
     };
     const Accel accels[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_Z), 12},
-        {QKeySequence(Qt::CTRL | Qt::Key_G), 27},
-        {QKeySequence(Qt::ALT | Qt::Key_X), 24310},
-        {QKeySequence(Qt::CTRL | Qt::Key_H), 6},
-        {QKeySequence(Qt::CTRL | Qt::Key_L), 8},
-        {QKeySequence(Qt::CTRL | Qt::Key_Q), 24336},
-        {QKeySequence(Qt::CTRL | Qt::Key_P), 21},
-        {QKeySequence(Qt::CTRL | Qt::Key_W), 25},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), 24333},
-        {QKeySequence(Qt::CTRL | Qt::Key_U), 9},
-        {QKeySequence(Qt::CTRL | Qt::Key_N), 1},
-        {QKeySequence(Qt::CTRL | Qt::Key_B), 120},
-        {QKeySequence(Qt::CTRL | Qt::Key_O), 24332},
-        {QKeySequence(Qt::CTRL | Qt::Key_M), 726},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), CM_CAMERA_INTERFACE},
+        {QKeySequence(Qt::CTRL | Qt::Key_G), CM_GUIDER_CAMERA},
+        {QKeySequence(Qt::ALT | Qt::Key_X), CM_EXIT},
+        {QKeySequence(Qt::CTRL | Qt::Key_H), CM_HISTOGRAM},
+        {QKeySequence(Qt::CTRL | Qt::Key_L), CM_LABEL},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), CM_SAVE_AS_FITS},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), CM_PICK_STAR},
+        {QKeySequence(Qt::CTRL | Qt::Key_W), CM_FOCUS_FRAME},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), CM_FILE_SAVE},
+        {QKeySequence(Qt::CTRL | Qt::Key_U), CM_UNDO},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), CM_CONTRAST_NORMAL},
+        {QKeySequence(Qt::CTRL | Qt::Key_B), CM_CONTRAST_BACKGROUND},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), CM_FILE_OPEN},
+        {QKeySequence(Qt::CTRL | Qt::Key_M), CM_STRETCH_MAX},
         // The Edit menu names Shift+Ins for Copy; make the label true.
-        {QKeySequence(Qt::SHIFT | Qt::Key_Insert), 24359},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Insert), CM_COPY},
     };
     for (const auto& a : accels) {
         auto* sc = new QShortcut(a.key, this);
@@ -243,17 +245,17 @@ void TNocterisFrame::updateEnablers() {
 }
 
 void TNocterisFrame::showTelescopeButton(bool on) {
-    tool_actions_[24]->setVisible(on);
+    tool_actions_[CM_TELESCOPE_CONTROL]->setVisible(on);
 }
 
 void TNocterisFrame::swapBinButton(bool on) {
-    tool_actions_[1907]->setVisible(!on);
-    tool_actions_[1908]->setVisible(on);
+    tool_actions_[TB_BIN_OFF]->setVisible(!on);
+    tool_actions_[TB_BIN_ON]->setVisible(on);
 }
 
 void TNocterisFrame::swapStretchButton(bool on) {
-    tool_actions_[1002]->setVisible(!on);
-    tool_actions_[1003]->setVisible(on);
+    tool_actions_[TB_STRETCH_ON]->setVisible(!on);
+    tool_actions_[TB_STRETCH_OFF]->setVisible(on);
 }
 
 bool TNocterisFrame::event(QEvent* e) {
@@ -432,7 +434,7 @@ void TNocterisWindow::paintEvent(QPaintEvent*) {
     }
 
     image = image_int;
-    if (!app.photometry && !guide.pick_star) viewport()->setCursor(Qt::ArrowCursor);
+    if (!ana.photometry && !guide.pick_star) viewport()->setCursor(Qt::ArrowCursor);
 
     if (guide.picked_star && guide.pick_star) {
         const double cx = disp.binned ? guide.pick_xcent / 2 : guide.pick_xcent;
@@ -540,7 +542,7 @@ void TNocterisWindow::CmCopy() {
 }
 
 void TNocterisWindow::CmFit() {
-    if (app.photometry) return;
+    if (ana.photometry) return;
     fit_ = !fit_;
     AdjustScroller(false);
 }
@@ -727,7 +729,7 @@ void TNocterisWindow::venetian_enhance() {
 }
 
 void TNocterisWindow::Add_Image() {
-    cm_add_image(this, app.photometry, app.row_plot, fit_);
+    cm_add_image(this, ana.photometry, ana.row_plot, fit_);
 }
 
 void TNocterisWindow::CmINI() {

@@ -1,18 +1,18 @@
 #include "cli/capture.h"
+#include "platform/command_ids.h"
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/camera_controls.h"
 #include "acquisition/sequence.h"
 #include "cli/cli_ui.h"
+#include "devices/camera_models.h"
 #include "devices/transport.h"
-#include "display/camera_state.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "files/file_state.h"
-#include "guiding/guide_state.h"
 #include "processing/calibration.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <climits>
 #include <csignal>
@@ -34,7 +34,6 @@ extern "C" void on_interrupt(int) {
     interrupted = 1;
 }
 
-constexpr int CM_CAMERA_GEOMETRY = 16102; // sent by discovery once it knows the model
 constexpr long START_DELAY_MAX = 600;
 constexpr long PAUSE_SECONDS_MAX = CONTINUOUS_DELAY_MAX * 60;
 constexpr double USER_STRETCH_MIN = 2.0;
@@ -402,9 +401,9 @@ void copy_text(char* dst, std::size_t size, const std::string& text) {
 void apply(const CaptureOptions& o) {
     cfg.exp_range = o.range;
     cfg.exp_value = static_cast<int>(o.value);
-    run.no_images = o.continuous ? 1 : static_cast<int>(o.count);
-    run.continuous = o.continuous || o.series();
-    run.series_exposure = 0;
+    seq.no_images = o.continuous ? 1 : static_cast<int>(o.count);
+    cfg.continuous = o.continuous || o.series();
+    seq.series_exposure = 0;
     cfg.continuous_delay = static_cast<int>(o.pause);
     acq.minutes_delay = o.pause_unit == 'm';
     cfg.exposure_delay = o.delay > 0;
@@ -479,7 +478,7 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
     // The automatic save writes the settings file after every image; only
     // its number may stay there after the run.
     const Settings user_settings = cfg;
-    const int user_continuous = run.continuous;
+    const int user_continuous = cfg.continuous;
     apply(o);
     ui.line("camera model " + std::to_string(cam.cam_type) + ", " + std::to_string(disp.width1) +
             " x " + std::to_string(disp.height1) + " pixels");
@@ -492,7 +491,7 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
     const int number = cfg.auto_save_num;
     cfg = user_settings;
     cfg.auto_save_num = number;
-    run.continuous = user_continuous;
+    cfg.continuous = user_continuous;
     if (SaveINIFile(cfg.ini_file) != 0)
         err << "nocteris-cli: the settings file could not be written back; it may keep this "
                "run's options\n";

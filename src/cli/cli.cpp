@@ -105,9 +105,9 @@ void use_candidate(const Candidate& c) {
         cam.cam_type = static_cast<short>(c.model);
         set_camera_model_geometry();
     } else {
-        cam.cam_width1 = c.width;
-        cam.cam_height1 = c.height;
-        cam.cam_divisor = 16;
+        sensor.cam_width1 = c.width;
+        sensor.cam_height1 = c.height;
+        sensor.cam_divisor = 16;
     }
     nocteris_binned();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/command_ids.h"
 #include "platform/ui.h"
 #include "processing/stretch.h"
 
@@ -38,7 +39,7 @@ class CliUi : public platform::Ui {
     bool open_help(const std::string&) override { return false; }
     // The stretch builders ask the window to apply their curve (command 888).
     void send_command(int id) override {
-        if (id == 888) contrast_stretch(0);
+        if (id == CM_CONTRAST_STRETCH) contrast_stretch(0);
     }
     void progress_open(const std::string&) override {}
     void progress_update(int, const std::string&) override {}

@@ -1,10 +1,10 @@
 #include "cli/cli.h"
 
-#include "display/image_store.h"
+#include "app/all_state.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
-    bind_buffers();
+    reset_all_state();
     return run_cli(argc, argv, std::cout, std::cerr);
 }

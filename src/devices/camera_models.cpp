@@ -2,6 +2,14 @@
 
 #include <cstring>
 
+CameraModelState cam;
+
+void reset_camera_model_state() {
+    cam = CameraModelState{};
+    // The start-up model's sensor goes with it.
+    reset_sensor_state();
+}
+
 namespace {
 
 void set_texts(const char* t2x2, const char* tbin, const char* tfull) {
@@ -11,11 +19,11 @@ void set_texts(const char* t2x2, const char* tbin, const char* tfull) {
 }
 
 void set_sensor(int w, int h, double pix, int divisor) {
-    cam.cam_width1 = w;
-    cam.cam_height1 = h;
-    cam.cam_Pixwidth = pix;
-    cam.cam_Pixheight = pix;
-    cam.cam_divisor = divisor;
+    sensor.cam_width1 = w;
+    sensor.cam_height1 = h;
+    sensor.cam_Pixwidth = pix;
+    sensor.cam_Pixheight = pix;
+    sensor.cam_divisor = divisor;
 }
 
 } // namespace

@@ -1,5 +1,19 @@
 #pragma once
-#include "display/camera_state.h"
+#include "display/sensor_state.h"
+
+// The camera model in use: its code and the download times the progress
+// captions show. Its sensor goes to the image store (`sensor`).
+struct CameraModelState {
+    short cam_type = 2;
+    char cam_download_2x2[32] = " - takes 2-3 seconds";
+    char cam_download_bin[32] = " - takes 1-2 seconds";
+    char cam_download_full[32] = " - takes 4-5 seconds";
+};
+
+extern CameraModelState cam;
+
+// Back to the start-up model, its sensor included.
+void reset_camera_model_state();
 
 // The camera model rows: what each model code selects. Codes 3 to 6 keep the
 // values of the previous set-up (the initial ones in a fresh run).

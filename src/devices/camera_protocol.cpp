@@ -1,7 +1,8 @@
 #include "devices/camera_protocol.h"
 
+#include "devices/camera_models.h"
 #include "devices/transport.h"
-#include "display/camera_state.h"
+#include "display/sensor_state.h"
 
 #include <climits>
 #include <cstring>
@@ -144,8 +145,8 @@ int build_full_frame_block(std::uint32_t exposure_ms, bool dark_frame) {
     const bool timed = camera_timed(exposure_ms);
     const std::uint16_t value =
         (timed && dark_frame && cam.cam_type == 4) ? DARK_READOUT_VALUE : READOUT_VALUE;
-    return build_readout_block({0, 0, 0, cam.cam_width1, cam.cam_height1, 1, 1}, timed, exposure_ms,
-                               value);
+    return build_readout_block({0, 0, 0, sensor.cam_width1, sensor.cam_height1, 1, 1}, timed,
+                               exposure_ms, value);
 }
 
 int build_focus_block(int focus_x, int focus_y, bool bin2, std::uint32_t exposure_ms) {
@@ -161,7 +162,7 @@ int build_focus_block(int focus_x, int focus_y, bool bin2, std::uint32_t exposur
 }
 
 int build_flush_block() {
-    return build_readout_block({0, 0, 0, cam.cam_width1, cam.cam_height1, 4, 4}, false, 0);
+    return build_readout_block({0, 0, 0, sensor.cam_width1, sensor.cam_height1, 4, 4}, false, 0);
 }
 
 int build_guider_clear_block() {

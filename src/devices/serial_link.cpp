@@ -16,9 +16,6 @@ SerialLinkState serial;
 
 namespace {
 
-// The port PCSerial_check opened, so that a changed `PC_port` reopens.
-int pc_open_port = -1;
-
 void wait_until(std::uint32_t t) {
     const auto left = static_cast<std::int32_t>(t - platform::now_ms());
     if (left > 0) platform::sleep_ms(static_cast<std::uint32_t>(left));
@@ -48,8 +45,8 @@ void camera_serial_read(int port, int length) {
 } // namespace
 
 void reset_serial_link_state() {
-    if (pc_open_port >= 0) platform::SioDone(pc_open_port);
-    pc_open_port = -1;
+    if (serial.pc_open_port >= 0) platform::SioDone(serial.pc_open_port);
+    serial.pc_open_port = -1;
     serial = SerialLinkState{};
 }
 
@@ -63,7 +60,7 @@ int PCSerial_ErrorCheck(int code) {
     std::snprintf(text, sizeof text, "ERROR %d ", code);
     messages(MSG_OWN_TEXT, text);
     platform::SioDone(cfg.PC_port);
-    pc_open_port = -1;
+    serial.pc_open_port = -1;
     serial.PC_Serial_check = 0;
     return -1;
 }
@@ -87,15 +84,15 @@ int PCSerial_check() {
         messages(MSG_OWN_TEXT, "Open Communications Failed");
         return 0;
     }
-    pc_open_port = port;
+    serial.pc_open_port = port;
     return 1;
 }
 
 bool PCSerial_ready() {
-    if (serial.PC_Serial_check && pc_open_port != cfg.PC_port) {
+    if (serial.PC_Serial_check && serial.pc_open_port != cfg.PC_port) {
         // The settings moved the link to another COM port.
-        if (pc_open_port >= 0) platform::SioDone(pc_open_port);
-        pc_open_port = -1;
+        if (serial.pc_open_port >= 0) platform::SioDone(serial.pc_open_port);
+        serial.pc_open_port = -1;
         serial.PC_Serial_check = 0;
     }
     if (!serial.PC_Serial_check) serial.PC_Serial_check = PCSerial_check();

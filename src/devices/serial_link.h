@@ -28,6 +28,8 @@ struct SerialLinkState {
     char move_error[REPLY_TEXT] = "";
     char scope_error[REPLY_TEXT] = "";
     unsigned char Kelvo500command = 0; // guide output: 1 W, 2 S, 4 N, 8 E
+    // The port PCSerial_check opened, so that a changed `PC_port` reopens.
+    int pc_open_port = -1;
 };
 
 extern SerialLinkState serial;

@@ -16,20 +16,9 @@ namespace {
 // Every read may take this long beyond the exposure the camera is timing.
 constexpr std::uint32_t READ_GRACE_MS = 30000;
 
-struct Channel {
-    std::unique_ptr<platform::usb::Device> dev;
-    int handle = 0;
-    // A reply was abandoned part-way: what is left of it may still come in
-    // and must not be taken for the start of the next one.
-    bool out_of_step = false;
-};
-
-Channel camera, wheel;
-int handles_issued = 0;
-
-void attach(Channel& ch, std::unique_ptr<platform::usb::Device> dev) {
+void attach(UsbChannel& ch, std::unique_ptr<platform::usb::Device> dev) {
     ch.dev = std::move(dev);
-    ch.handle = ch.dev ? ++handles_issued : 0;
+    ch.handle = ch.dev ? ++usbt.handles_issued : 0;
     ch.out_of_step = false;
 }
 
@@ -40,7 +29,7 @@ void report_read_error(const char* format, int code) {
 }
 
 // Writes ByteCount bytes of camdata (at most the block); false on failure.
-bool send(Channel& ch) {
+bool send(UsbChannel& ch) {
     usbt.BytesWritten = 0;
     if (!ch.dev) return false;
     if (ch.out_of_step) {
@@ -56,7 +45,7 @@ bool send(Channel& ch) {
 
 // Reads ByteCount bytes (at most the buffer) into ReportBuffer; what arrives
 // stays there even when the read fails. Returns 0 or an errno-style code.
-int receive(Channel& ch, std::uint32_t timeout_ms) {
+int receive(UsbChannel& ch, std::uint32_t timeout_ms) {
     usbt.BytesReturned = 0;
     if (!ch.dev) return EBADF;
     std::size_t n = std::size_t(std::clamp(usbt.ByteCount, 0, REPORT_BUFFER_BYTES));
@@ -72,15 +61,12 @@ int receive(Channel& ch, std::uint32_t timeout_ms) {
 
 void reset_transport_state() {
     usbt = TransportState{};
-    attach(camera, nullptr);
-    attach(wheel, nullptr);
-    handles_issued = 0;
     std::memset(camdata, 0, sizeof camdata);
     std::memset(ReportBuffer, 0, sizeof ReportBuffer);
 }
 
 void SendBlock() {
-    if (!send(camera))
+    if (!send(usbt.camera))
         messages(MSG_OWN_TEXT, "Could not write ZIRED Output - try rebooting USB device");
 }
 
@@ -90,23 +76,23 @@ void ReceiveBlock() {
                                 ? UINT32_MAX
                                 : usbt.read_wait_ms + READ_GRACE_MS;
     usbt.read_wait_ms = 0;
-    if (int err = receive(camera, timeout))
+    if (int err = receive(usbt.camera, timeout))
         report_read_error("Error %d trying to read ZIRED data from USB\n", err);
 }
 
 void SendUSBFilterBlock() {
-    if (!send(wheel))
+    if (!send(usbt.wheel))
         messages(MSG_OWN_TEXT, "Could not write ZIRED Output - try rebooting USB device");
 }
 
 void ReceiveUSBFilterBlock() {
-    if (int err = receive(wheel, READ_GRACE_MS))
+    if (int err = receive(usbt.wheel, READ_GRACE_MS))
         report_read_error("Error %d trying to read ZIRED data from USB Filterwheel\n", err);
 }
 
 void CloseUSBdevice() {
-    attach(camera, nullptr);
-    attach(wheel, nullptr);
+    attach(usbt.camera, nullptr);
+    attach(usbt.wheel, nullptr);
     // Nothing may use the closed channels as if they were open.
     usbt.got_qv = 0;
     usbt.OpenUSBinterfaces = 0;
@@ -114,20 +100,20 @@ void CloseUSBdevice() {
 }
 
 void attach_camera(std::unique_ptr<platform::usb::Device> dev) {
-    attach(camera, std::move(dev));
+    attach(usbt.camera, std::move(dev));
 }
 void attach_filter_wheel(std::unique_ptr<platform::usb::Device> dev) {
-    attach(wheel, std::move(dev));
+    attach(usbt.wheel, std::move(dev));
 }
 bool camera_attached() {
-    return camera.dev != nullptr;
+    return usbt.camera.dev != nullptr;
 }
 bool filter_wheel_attached() {
-    return wheel.dev != nullptr;
+    return usbt.wheel.dev != nullptr;
 }
 int camera_handle() {
-    return camera.handle;
+    return usbt.camera.handle;
 }
 int filter_wheel_handle() {
-    return wheel.handle;
+    return usbt.wheel.handle;
 }

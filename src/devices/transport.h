@@ -13,6 +13,15 @@ constexpr int REPORT_BUFFER_BYTES = 12000000;
 extern unsigned char camdata[CAMDATA_BYTES];
 extern unsigned char ReportBuffer[REPORT_BUFFER_BYTES];
 
+// One open device: the camera or the filter wheel.
+struct UsbChannel {
+    std::unique_ptr<platform::usb::Device> dev;
+    int handle = 0;
+    // A reply was abandoned part-way: what is left of it may still come in
+    // and must not be taken for the start of the next one.
+    bool out_of_step = false;
+};
+
 struct TransportState {
     int ByteCount = 0;
     unsigned BytesWritten = 0;
@@ -27,6 +36,9 @@ struct TransportState {
     // How long the next ReceiveBlock may wait for the camera beyond the 30 s
     // every read gets: the exposure the camera is timing, in ms.
     std::uint32_t read_wait_ms = 0;
+
+    UsbChannel camera, wheel;
+    int handles_issued = 0;
 };
 
 extern TransportState usbt;

@@ -1,10 +1,11 @@
 #include "devices/usb_discovery.h"
+#include "platform/command_ids.h"
 
+#include "devices/camera_models.h"
 #include "devices/transport.h"
-#include "devices/usb_ids.h"
-#include "display/camera_state.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
+#include "platform/usb_ids.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -24,7 +25,6 @@ constexpr const char* NOT_PRESENT = "- not present -";
 // system name cannot be read.
 constexpr std::size_t DETAIL_BUFFER = 256;
 // Sent to the main window: set up the camera geometry for `cam_type`.
-constexpr int CM_CAMERA_GEOMETRY = 16102;
 // Product ids read as decimal numbers outside this range are not cameras.
 constexpr int LOWEST_CAMERA_PID = 118;
 constexpr int HIGHEST_CAMERA_PID = 680;

@@ -1,7 +1,6 @@
 #include "display/display_pipeline.h"
 
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "platform/host_path.h"
 #include "platform/messages.h"
 
@@ -111,7 +110,7 @@ void stage_rows(const unsigned char* src, unsigned char* dst, int stride, int st
 } // namespace
 
 void setup_image(const char* src, char* dst, int focus, int /*geo*/) {
-    const int n = (focus || run.guiding)
+    const int n = (focus || guide_window_use().guiding)
                       ? FOCUS_PIXELS
                       : clamp_count(disp.intlength, std::min(MAIN_BUFFER_PIXELS, DISPLAY_BYTES));
     for (int k = 0; k < n; ++k) dst[k] = src[2 * k];
@@ -180,7 +179,8 @@ void setup_stretched_bmp(char* pixels) {
 }
 
 int write_bmp(char* src, char* dst, int focus, int /*geo*/) {
-    const bool focus_file = focus || run.tracking || run.training;
+    const GuideWindowUse loops = guide_window_use();
+    const bool focus_file = focus || loops.tracking || loops.training;
     if (focus_file) disp.focussed = 1;
     const int fd = create_fresh(focus_file ? disp.BMPname_focus : disp.BMPname_main);
     if (fd < 0) return BMP_CREATE_FAILED;
@@ -325,7 +325,8 @@ void mirror_image(unsigned short* img, unsigned short* tr) {
 }
 
 const char* shown_bitmap_name() {
-    return (run.guiding || run.training) ? disp.BMPname_focus : disp.BMPname_main;
+    const GuideWindowUse loops = guide_window_use();
+    return (loops.guiding || loops.training) ? disp.BMPname_focus : disp.BMPname_main;
 }
 
 int write_display_bitmap() {

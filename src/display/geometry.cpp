@@ -1,7 +1,7 @@
 #include "display/geometry.h"
 
-#include "display/camera_state.h"
 #include "display/image_store.h"
+#include "display/sensor_state.h"
 
 #include <cstring>
 

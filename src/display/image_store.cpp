@@ -1,5 +1,4 @@
 #include "display/image_store.h"
-#include "display/run_state.h"
 
 #include <algorithm>
 
@@ -32,7 +31,6 @@ unsigned short* guider_trialptr = trial_guider_int;
 unsigned short* guider_darkframeptr = guider_darkframe_int;
 
 DisplayState disp;
-RunState run;
 
 void bind_buffers() {
     image = image_int;
@@ -52,8 +50,8 @@ void bind_buffers() {
 void reset_display_state() {
     disp = DisplayState{};
 }
-void reset_run_state() {
-    run = RunState{};
+GuideWindowUse guide_window_use() {
+    return disp.guide_window_query ? disp.guide_window_query() : GuideWindowUse{};
 }
 
 long image_pixel_count() {

@@ -45,7 +45,17 @@ extern unsigned short* guider_darkframeptr;
 
 void bind_buffers();
 
+// The loops that show the guide window rather than the whole image. The
+// star layer owns their flags and installs the query that reports them.
+struct GuideWindowUse {
+    bool guiding = false;
+    bool tracking = false;
+    bool training = false;
+};
+using GuideWindowQuery = GuideWindowUse (*)();
+
 struct DisplayState {
+    GuideWindowQuery guide_window_query = nullptr; // none installed: no loop runs
     // Geometry of the image in `image` (derived from the camera model or a file).
     int width1 = 1312;
     int height1 = 1024;
@@ -139,3 +149,6 @@ inline bool has_label_marker(const unsigned short* img, long readable) {
 
 // Puts the display state back to its start-up values (buffers untouched).
 void reset_display_state();
+
+// What the installed query reports; nothing runs when none is installed.
+GuideWindowUse guide_window_use();

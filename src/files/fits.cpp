@@ -1,7 +1,7 @@
 #include "files/fits.h"
 
-#include "display/camera_state.h"
 #include "display/image_store.h"
+#include "display/sensor_state.h"
 #include "files/file_io.h"
 #include "platform/host_path.h"
 #include "settings/settings.h"
@@ -239,8 +239,8 @@ int check_layout(const char* hdr) {
     if (card_at(hdr, C_NAXIS)[29] != '2') return 2;
     const int w = field4(card_at(hdr, C_NAXIS1));
     const int h = field4(card_at(hdr, C_NAXIS2));
-    if (w != cam.cam_width1 && w != cam.cam_width1 / 2) return 2;
-    if (h != cam.cam_height1 && h != cam.cam_height1 / 2) return 2;
+    if (w != sensor.cam_width1 && w != sensor.cam_width1 / 2) return 2;
+    if (h != sensor.cam_height1 && h != sensor.cam_height1 / 2) return 2;
     return 0;
 }
 
@@ -358,8 +358,8 @@ bool fits_parse_number(const char* text, double& value) {
 int SaveFITSFile(const char* path, const unsigned short* image, const char* object,
                  const char* observer, const char* date, const char* telescope,
                  const char* instrument, const char* comment, const char* history, int eightbit) {
-    disp.FITS_Pixwidth = cam.cam_Pixwidth;
-    disp.FITS_Pixheight = cam.cam_Pixheight;
+    disp.FITS_Pixwidth = sensor.cam_Pixwidth;
+    disp.FITS_Pixheight = sensor.cam_Pixheight;
     if (!path || !image) return 1;
     const std::string host = platform::host_path(path);
     if (host.empty()) return 1;

@@ -1,8 +1,8 @@
 #include "files/native_file.h"
 
-#include "display/camera_state.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
+#include "display/sensor_state.h"
 #include "files/file_io.h"
 #include "files/file_state.h"
 #include "files/fits.h"

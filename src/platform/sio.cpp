@@ -11,15 +11,9 @@
 
 namespace platform {
 
+SioState sio;
+
 namespace {
-
-struct SioPort {
-    int fd = -1;
-    int rx_queue = 0;
-    int tx_queue = 0;
-};
-
-SioPort ports[SIO_MAX_PORTS];
 
 // The open port's entry, or the error code in *err.
 SioPort* open_port(int port, int* err) {
@@ -27,11 +21,11 @@ SioPort* open_port(int port, int* err) {
         *err = SIO_BAD_PORT;
         return nullptr;
     }
-    if (ports[port].fd < 0) {
+    if (sio.ports[port].fd < 0) {
         *err = SIO_NOT_OPEN;
         return nullptr;
     }
-    return &ports[port];
+    return &sio.ports[port];
 }
 
 speed_t speed_of(int code) {
@@ -127,7 +121,7 @@ int SioReset(int port, int rx_queue, int tx_queue) {
     }
     // Whatever arrived before the port was ours belongs to nobody.
     ::tcflush(fd, TCIOFLUSH);
-    ports[port] = {fd, rx_queue, tx_queue};
+    sio.ports[port] = {fd, rx_queue, tx_queue};
     return 0;
 }
 
@@ -238,9 +232,14 @@ int SioDone(int port) {
     return 0;
 }
 
+void reset_sio_state() {
+    sio_close_all();
+    sio = SioState{};
+}
+
 void sio_close_all() {
     for (int i = 0; i < SIO_MAX_PORTS; ++i)
-        if (ports[i].fd >= 0) SioDone(i);
+        if (sio.ports[i].fd >= 0) SioDone(i);
 }
 
 } // namespace platform

@@ -57,6 +57,22 @@ int SioDone(int port);
 // else /dev/ttyS<port>.
 std::string sio_device_path(int port);
 
+struct SioPort {
+    int fd = -1;
+    int rx_queue = 0;
+    int tx_queue = 0;
+};
+
+// The open ports, by port number.
+struct SioState {
+    SioPort ports[SIO_MAX_PORTS];
+};
+
+extern SioState sio;
+
+// Closes every port and forgets them.
+void reset_sio_state();
+
 // Closes every open port (program exit, test set-up).
 void sio_close_all();
 

@@ -1,8 +1,8 @@
 #include "platform/usb.h"
 
-#include "devices/usb_ids.h"
 #include "platform/clock.h"
 #include "platform/host_path.h"
+#include "platform/usb_ids.h"
 #include "platform/usb_internal.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // HID devices through hidapi over hidraw: the HID interface class.
-#include "devices/usb_ids.h"
+#include "platform/usb_ids.h"
 #include "platform/usb_internal.h"
 
 #include <algorithm>

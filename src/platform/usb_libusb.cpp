@@ -1,6 +1,6 @@
 // The maker's USB devices through libusb: the block-driver interface class,
 // command blocks and data over the first bulk OUT and IN endpoints.
-#include "devices/usb_ids.h"
+#include "platform/usb_ids.h"
 #include "platform/usb_internal.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The simulator's devices: one Unix stream socket per device in the working
 // folder's "usb" folder, carrying exactly the bytes of the device's pipes.
-#include "devices/usb_ids.h"
+#include "platform/usb_ids.h"
 #include "platform/usb_internal.h"
 
 #include <algorithm>

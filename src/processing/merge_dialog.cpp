@@ -1,4 +1,5 @@
 #include "processing/merge_dialog.h"
+#include "platform/command_ids.h"
 
 #include "platform/ui.h"
 #include "processing/stacking.h"
@@ -21,7 +22,6 @@ namespace {
 QPointer<TMergeDialog> instance;
 
 // The main window's repaint; it rebuilds the display marked for preparation.
-constexpr int CMD_PAINT = 891;
 
 const char* const HELP_TEXT =
     "Mark the position in the displayed image by pressing the left Mouse button. Then load the "
@@ -125,7 +125,7 @@ void TMergeDialog::refresh() {
 void TMergeDialog::Merge() {
     if (!merge_execute()) return; // the first image is still being marked
     finish();
-    platform::ui().send_command(CMD_PAINT);
+    platform::ui().send_command(CM_PAINT);
 }
 
 void TMergeDialog::Cancel() {

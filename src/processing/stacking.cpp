@@ -4,11 +4,11 @@
 #include "display/image_store.h"
 #include "files/file_pick.h"
 #include "files/native_file.h"
-#include "guiding/centroid.h"
-#include "guiding/guide_state.h"
 #include "platform/messages.h"
 #include "processing/calibration.h"
 #include "settings/settings.h"
+#include "star/centroid.h"
+#include "star/star_state.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -50,13 +50,18 @@ unsigned short pixel_at(const unsigned short* img, int x, int y) {
 
 // Three centroid passes from (x, y). A box with nothing above the background
 // leaves the point where it is. False when a pass fails (box off the image).
+// The star found is the guide star's position (`xcent`, `ycent`) from then on.
 bool locate_star(const unsigned short* img, int x, int y, int& cx, int& cy) {
     for (int pass = 0; pass < 3; ++pass) {
         guide.xcent = x;
         guide.ycent = y;
-        if (find_centre(x, y, img, cfg.star_mask) != 0) return false;
-        x = guide.xcent;
-        y = guide.ycent;
+        const StarCentre c = measure_centre(x, y, img, cfg.star_mask);
+        if (c.status != 0) return false;
+        if (!c.found) continue;
+        x = guide.xcent = c.x;
+        y = guide.ycent = c.y;
+        guide.xcentdec = c.xdec;
+        guide.ycentdec = c.ydec;
     }
     cx = x;
     cy = y;

@@ -1,4 +1,5 @@
 #include "processing/stretch.h"
+#include "platform/command_ids.h"
 
 #include "display/display_pipeline.h"
 #include "display/history.h"
@@ -55,7 +56,7 @@ std::size_t band_pixels() {
 }
 
 void apply_now() {
-    platform::ui().send_command(888);
+    platform::ui().send_command(CM_CONTRAST_STRETCH);
 }
 
 void fill_normal() {

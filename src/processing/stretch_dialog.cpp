@@ -1,4 +1,5 @@
 #include "processing/stretch_dialog.h"
+#include "platform/command_ids.h"
 
 #include "display/image_store.h"
 #include "platform/ui.h"
@@ -312,10 +313,10 @@ TMaxDialog::TMaxDialog(QWidget* parent) : QDialog(parent) {
         bar_, scroll_max_stretch, [] { return static_cast<int>(disp.max_stretch_mult); },
         [this] {
             show_values();
-            platform::ui().send_command(1907);
+            platform::ui().send_command(CM_STRETCH_PAINT);
         });
     connect(activate_, &QCheckBox::clicked, this, [this] {
-        platform::ui().send_command(1906);
+        platform::ui().send_command(CM_STRETCH_TOGGLE);
         show_values(); // the box shows what the window now does
     });
     show_values();

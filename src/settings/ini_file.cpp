@@ -1,7 +1,6 @@
 #include "settings/ini_file.h"
 
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "platform/host_path.h"
 #include "platform/messages.h"
 #include "settings/settings.h"
@@ -289,7 +288,7 @@ Read decode(In& in) {
     const bool use = cfg.use_saved_values == 1;
     Settings& x = use ? cfg : unused;
     if (!in.i16(x.exp_value) || !in.i16(x.continuous_delay) || !in.ch(x.exp_range) ||
-        !in.yn(x.exposure_delay) || !in.yn(use ? run.continuous : unused_flag) ||
+        !in.yn(x.exposure_delay) || !in.yn(use ? cfg.continuous : unused_flag) ||
         !in.yn(x.auto_save_fits) || !in.yn(x.darkframe_remove) || !in.yn(x.flatfield_remove) ||
         !in.yn(use ? disp.binned : unused_flag) || !in.yn(x.binned21) || !in.yn(x.highres_intl) ||
         !in.yn(x.highres_nonintl))
@@ -401,7 +400,7 @@ void encode_ini(unsigned char (&buf)[INI_FILE_BYTES]) {
     out.i16(cfg.continuous_delay);
     out.ch(cfg.exp_range);
     out.yn(cfg.exposure_delay);
-    out.yn(run.continuous);
+    out.yn(cfg.continuous);
     out.yn(cfg.auto_save_fits);
     out.yn(cfg.darkframe_remove);
     out.yn(cfg.flatfield_remove);

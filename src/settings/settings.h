@@ -10,9 +10,8 @@ constexpr int FILTER_NAME_TEXT = 10;
 
 // Persistent options (the settings file) and their start-up defaults, plus
 // the few options that are edited with them but never stored. Stored values
-// that belong to other subsystems stay in their structs: `binned` and the
-// background colour (`back_r`, `back_g`, `back_b`) in `disp`, `continuous`
-// in `run`.
+// that belong to the image store stay in its struct: `binned` and the
+// background colour (`back_r`, `back_g`, `back_b`) in `disp`.
 struct Settings {
     char ini_file[25] = "c:\\autosave\\Nocteris.INI";
 
@@ -78,6 +77,7 @@ struct Settings {
     // `use_saved_values` is set there.
     int use_saved_values = 0;
     int exp_value = 1;
+    int continuous = 0; // the exposure sequence repeats until stopped
     int continuous_delay = 0;
     char exp_range = 's';
     int exposure_delay = 0;

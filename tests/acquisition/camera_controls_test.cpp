@@ -7,11 +7,10 @@
 #include "acquisition/sequence.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
 #include "platform/host_path.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <gtest/gtest.h>
 
@@ -117,16 +116,16 @@ TEST_F(CameraControlsTest, TypedValuesMustStayBelowTheLimitButTakePhotoTakesAnyP
 }
 
 TEST_F(CameraControlsTest, CountDelayAndStretchBarsStayInTheirRanges) {
-    run.no_images = 1;
+    seq.no_images = 1;
     EXPECT_FALSE(scroll_no_images(A::LineLeft));
     EXPECT_FALSE(scroll_no_images(A::PageLeft));
     int steps = 0;
     while (scroll_no_images(A::LineRight)) ++steps;
     EXPECT_EQ(steps, 98);
-    EXPECT_EQ(run.no_images, 99);
+    EXPECT_EQ(seq.no_images, 99);
     EXPECT_FALSE(scroll_no_images(A::Thumb, 150));
     EXPECT_TRUE(scroll_no_images(A::PageLeft));
-    EXPECT_EQ(run.no_images, 89);
+    EXPECT_EQ(seq.no_images, 89);
 
     cfg.continuous_delay = 0;
     EXPECT_FALSE(scroll_continuous_delay(A::LineLeft));
@@ -151,10 +150,10 @@ TEST_F(CameraControlsTest, CountDelayAndStretchBarsStayInTheirRanges) {
 TEST_F(CameraControlsTest, SeriesExposureSwitchesSavingOnButNotOff) {
     cfg.auto_save_fits = 0;
     toggle_series_exposure();
-    EXPECT_EQ(run.series_exposure, 1);
+    EXPECT_EQ(seq.series_exposure, 1);
     EXPECT_EQ(cfg.auto_save_fits, 1);
     toggle_series_exposure();
-    EXPECT_EQ(run.series_exposure, 0);
+    EXPECT_EQ(seq.series_exposure, 0);
     EXPECT_EQ(cfg.auto_save_fits, 1);
 }
 
@@ -166,9 +165,9 @@ TEST_F(CameraControlsTest, CameraModeText) {
     for (const Case& c : {Case{0, 0, 1, "Single Image"}, Case{0, 0, 3, "Auto Merging"},
                           Case{1, 0, 1, "Continuous Imaging"}, Case{1, 0, 4, "Series Imaging"},
                           Case{0, 1, 1, "Selfguide Next Image"}}) {
-        run.continuous = c.continuous;
-        run.selfguiding = c.selfguiding;
-        run.no_images = c.images;
+        cfg.continuous = c.continuous;
+        guide.selfguiding = c.selfguiding;
+        seq.no_images = c.images;
         EXPECT_STREQ(camera_mode_text(), c.text);
     }
 }
@@ -227,58 +226,6 @@ TEST_F(CameraControlsTest, GuideDarkFrameTextAndApplySwitch) {
     EXPECT_STREQ(guide_dark_status_text(), "03 second darkframe being used");
     EXPECT_TRUE(toggle_apply_darkframe());
     EXPECT_EQ(acq.use_darkframe, 0);
-}
-
-TEST_F(CameraControlsTest, ChangeDefaultsKeepsRatesUsableAndSaves) {
-    cfg.slewx = 2;
-    cfg.slewy = 2;
-    cfg.backlashx = 9;
-    change_defaults("7", "0", "-5", "oops", "12");
-    EXPECT_EQ(cfg.slewx, 7);
-    EXPECT_EQ(cfg.slewy, 1); // guiding divides by it
-    EXPECT_EQ(cfg.backlashx, 0);
-    EXPECT_EQ(cfg.backlashy, 0); // unchanged: not a number
-    EXPECT_EQ(acq.theta, 12.0f);
-    cfg.slewx = 3;
-    ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
-    EXPECT_EQ(cfg.slewx, 7);
-
-    // Nothing trained yet: the defaults stay.
-    EXPECT_FALSE(save_latest());
-    EXPECT_EQ(cfg.slewx, 7);
-    acq.trained = 1;
-    acq.RA_rate = 4;
-    acq.Dec_rate = 0;
-    acq.RA_backlash = 2;
-    acq.Dec_backlash = 3;
-    EXPECT_TRUE(save_latest());
-    EXPECT_EQ(cfg.slewx, 4);
-    EXPECT_EQ(cfg.slewy, 1);
-    EXPECT_EQ(cfg.backlashx, 2);
-    EXPECT_EQ(cfg.backlashy, 3);
-    cfg.slewx = 0;
-    ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
-    EXPECT_EQ(cfg.slewx, 4);
-}
-
-TEST_F(CameraControlsTest, DirectionSwapsTurnMountAndAoOutputTogether) {
-    swap_ns();
-    EXPECT_EQ(cfg.n, 's');
-    EXPECT_EQ(cfg.s, 'n');
-    EXPECT_EQ(cfg.Mn, 'S');
-    EXPECT_EQ(cfg.Ms, 'N');
-    EXPECT_TRUE(ns_swapped());
-    EXPECT_FALSE(ew_swapped());
-    swap_ew();
-    EXPECT_EQ(cfg.e, 'w');
-    EXPECT_EQ(cfg.Mt, 'W');
-    EXPECT_EQ(cfg.Mw, 'T');
-    swap_ns();
-    EXPECT_EQ(cfg.n, 'n');
-    EXPECT_EQ(cfg.Mn, 'N');
-    ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
-    EXPECT_EQ(cfg.e, 'w');
-    EXPECT_EQ(cfg.w, 'e');
 }
 
 TEST_F(CameraControlsTest, PickOnTheQuarterScalePicture) {

@@ -2,16 +2,16 @@
 // virtual clock.
 #include "acq_sim.h"
 
+#include "acquisition/acquisition_state.h"
 #include "acquisition/sequence.h"
-#include "display/camera_state.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "files/file_state.h"
 #include "files/fits.h"
 #include "files/native_file.h"
-#include "guiding/guide_state.h"
 #include "platform/host_path.h"
 #include "processing/stacking.h"
+#include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <gtest/gtest.h>
 
@@ -150,8 +150,8 @@ TEST_F(Sequence, ExposuresBeyondAHundredSecondsAreTimedByTheHostWithVerticalClea
 
     blocks.clear();
     block_times.clear();
-    run.no_images = 1;
-    run.end_loop = 0;
+    seq.no_images = 1;
+    seq.end_loop = 0;
     cfg.exp_value = 101;
     run_exposure_sequence(host);
     EXPECT_TRUE(blocks_with(CMD_EXPOSE_AND_READ).empty());
@@ -192,8 +192,8 @@ TEST_F(Sequence, APressDuringASeriesStopsAfterTheCurrentImageWhichIsStillCalibra
     const std::string dark = native_frame("dark.raw", [](int, int) { return 100; });
     std::strcpy(files.DarkFileName, dark.c_str());
     cfg.darkframe_remove = 1;
-    run.continuous = 1;
-    run.no_images = 3;
+    cfg.continuous = 1;
+    seq.no_images = 3;
     ui.presses = {1}; // the first pump comes after the first readout
 
     run_exposure_sequence(host);
@@ -201,8 +201,8 @@ TEST_F(Sequence, APressDuringASeriesStopsAfterTheCurrentImageWhichIsStillCalibra
     EXPECT_EQ(blocks_with(CMD_EXPOSE_AND_READ).size(), 1u);
     EXPECT_EQ(host.shows, 1);
     EXPECT_STREQ(disp.process_info[0], "Dark Frame Subtracted");
-    EXPECT_EQ(run.end_loop, 1);
-    EXPECT_EQ(run.cont_work, 0);
+    EXPECT_EQ(seq.end_loop, 1);
+    EXPECT_EQ(seq.cont_work, 0);
     EXPECT_GE(ui.beeps, 1);
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
 }
@@ -219,7 +219,7 @@ TEST_F(Sequence, APressDuringAHostTimedWaitEndsWithoutAReadout) {
 
 TEST_F(Sequence, ContinuousModePausesAMinuteAndAClickInTheDisplayWaitEndsIt) {
     begin();
-    run.continuous = 1;
+    cfg.continuous = 1;
     cfg.continuous_delay = 1;
     acq.minutes_delay = 1;
     ui.on_pump = [&] { return host.shows >= 2 ? 1 : 0; };
@@ -234,7 +234,7 @@ TEST_F(Sequence, ContinuousModePausesAMinuteAndAClickInTheDisplayWaitEndsIt) {
     EXPECT_EQ(std::count(ui.progress_captions.begin(), ui.progress_captions.end(),
                          "Pause between exposures"),
               1);
-    EXPECT_EQ(run.cont_work, 0);
+    EXPECT_EQ(seq.cont_work, 0);
 }
 
 TEST_F(Sequence, SeriesWithAutoSaveWritesNumberedFitsFiles) {
@@ -243,8 +243,8 @@ TEST_F(Sequence, SeriesWithAutoSaveWritesNumberedFitsFiles) {
     std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", out.c_str());
     cfg.auto_save_fits = 1;
     cfg.auto_save_num = 6;
-    run.continuous = 1;
-    run.no_images = 3;
+    cfg.continuous = 1;
+    seq.no_images = 3;
 
     run_exposure_sequence(host);
 
@@ -269,8 +269,8 @@ TEST_F(Sequence, DarkFrameAndFlatFieldAreAppliedToEveryImage) {
     std::strcpy(files.DarkFileName, dark.c_str());
     std::strcpy(files.FlatFileName, flat.c_str());
     cfg.darkframe_remove = cfg.flatfield_remove = 1;
-    run.continuous = 1;
-    run.no_images = 2;
+    cfg.continuous = 1;
+    seq.no_images = 2;
     std::vector<double> ratios;
     host.on_show = [&] {
         ratios.push_back(static_cast<double>(median_of(image, 20, half - 20, 20, 200)) /
@@ -293,8 +293,8 @@ TEST_F(Sequence, CalibrationFilesThatFailAreReportedOncePerImageAndTheSeriesGoes
     std::strcpy(files.DarkFileName, "d:\\dark.raw"); // no such drive: cannot be opened
     std::strcpy(files.FlatFileName, wrong.c_str());
     cfg.darkframe_remove = cfg.flatfield_remove = 1;
-    run.continuous = 1;
-    run.no_images = 2;
+    cfg.continuous = 1;
+    seq.no_images = 2;
 
     run_exposure_sequence(host);
 
@@ -312,8 +312,8 @@ TEST_F(Sequence, TheCameraGoingAwayMidSeriesEndsItKeepingWhatWasSaved) {
     begin(c);
     cfg.auto_save_fits = 1;
     std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", (home + "/out").c_str());
-    run.continuous = 1;
-    run.no_images = 3;
+    cfg.continuous = 1;
+    seq.no_images = 3;
 
     run_exposure_sequence(host);
 
@@ -353,8 +353,8 @@ TEST_P(Stacking, ASeriesOfADriftingSkyStaysSharp) {
     };
     acq.slew_sum_alt = GetParam();
     acq.slew_sum_average = 1;
-    run.no_images = 3;
-    run.end_loop = 0;
+    seq.no_images = 3;
+    seq.end_loop = 0;
     run_exposure_sequence(host);
 
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
@@ -428,7 +428,7 @@ TEST_F(Sequence, AutomaticProcessingNotesTheCorrectionsThenItsOwnSteps) {
 
 TEST_F(Sequence, APressDuringTheContinuousPauseEndsWithoutAnotherExposure) {
     begin();
-    run.continuous = 1;
+    cfg.continuous = 1;
     cfg.continuous_delay = 1;
     ui.on_pump = [&] { return clock.peek() > 20000 ? 1 : 0; };
     run_exposure_sequence(host);
@@ -441,8 +441,8 @@ TEST_F(Sequence, AStalledReadEndsTheSeriesAfterThatImage) {
     begin();
     cfg.auto_save_fits = 1;
     std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", (home + "/out").c_str());
-    run.continuous = 1;
-    run.no_images = 3;
+    cfg.continuous = 1;
+    seq.no_images = 3;
     host.on_show = [&] { simulator->faults().camera.stall = 1.0; }; // from the second image on
 
     run_exposure_sequence(host);
@@ -453,5 +453,5 @@ TEST_F(Sequence, AStalledReadEndsTheSeriesAfterThatImage) {
         EXPECT_NE(b.text.find("trying to read ZIRED data from USB"), std::string::npos) << b.text;
     ASSERT_GE(host.saved.size(), 1u);
     EXPECT_TRUE(std::filesystem::exists(host.saved[0]));
-    EXPECT_EQ(run.cont_work, 0);
+    EXPECT_EQ(seq.cont_work, 0);
 }

@@ -1,18 +1,18 @@
+#include "acquisition/acquisition_state.h"
+#include "analysis/analysis_state.h"
 #include "app/app_logic.h"
-#include "app/app_state.h"
 #include "devices/camera_models.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
 #include "platform/messages.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 #include "support/test_env.h"
 
 class AppLogicTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_app_state();
+        reset_analysis_state();
         nocteris_camera(); // model 2: 1392 x 1040
     }
 
@@ -146,63 +146,63 @@ TEST_F(AppLogicTest, FailedCentroidEndsTheClickButKeepsPickMode) {
 }
 
 TEST_F(AppLogicTest, PressDuringALoopStopsEverythingItShould) {
-    run.series_exposure = 1;
-    run.exposure = 9000;
-    run.exposure_save = 4000;
-    run.cont_work = run.series_work = 1;
-    run.guiding = 1;
-    run.continuous = 1;
-    run.tracking = 1;
-    run.ticks = 777;
-    run.endticks = 99999;
-    run.selfguiding = 1;
-    run.focus_stretch_only = 1;
+    seq.series_exposure = 1;
+    seq.exposure = 9000;
+    seq.exposure_save = 4000;
+    seq.cont_work = seq.series_work = 1;
+    guide.guiding = 1;
+    cfg.continuous = 1;
+    guide.tracking = 1;
+    seq.ticks = 777;
+    seq.endticks = 99999;
+    guide.selfguiding = 1;
+    seq.focus_stretch_only = 1;
     guide.focus_x = 10;
     guide.focus_y = 20;
-    run.selfguide_info_open = 1;
+    guide.selfguide_info_open = 1;
 
     clear_messages(); // nothing pressed: nothing changes
-    EXPECT_EQ(run.cont_work, 1);
+    EXPECT_EQ(seq.cont_work, 1);
     EXPECT_EQ(ui.beeps, 0);
 
     ui.presses.push_back(1);
     clear_messages();
-    EXPECT_EQ(run.no_images, 1);
-    EXPECT_EQ(run.end_loop, 1);
-    EXPECT_EQ(run.exposure, 4000);
-    EXPECT_EQ(run.cont_work + run.series_work + run.guiding + run.tracking, 0);
-    EXPECT_EQ(run.continuous, 0) << "guiding was on";
-    EXPECT_EQ(run.endticks, 777u);
+    EXPECT_EQ(seq.no_images, 1);
+    EXPECT_EQ(seq.end_loop, 1);
+    EXPECT_EQ(seq.exposure, 4000);
+    EXPECT_EQ(seq.cont_work + seq.series_work + guide.guiding + guide.tracking, 0);
+    EXPECT_EQ(cfg.continuous, 0) << "guiding was on";
+    EXPECT_EQ(seq.endticks, 777u);
     EXPECT_EQ(ui.beeps, 1);
     EXPECT_EQ(guide.focus_x, 312);
     EXPECT_EQ(guide.focus_y, 65);
-    EXPECT_EQ(run.selfguiding + run.focus_stretch_only, 0);
-    EXPECT_EQ(run.selfguide_info_open, 0);
+    EXPECT_EQ(guide.selfguiding + seq.focus_stretch_only, 0);
+    EXPECT_EQ(guide.selfguide_info_open, 0);
 
     // Without guiding, continuous mode stays as it was.
-    run.continuous = 1;
-    run.series_exposure = 0;
-    run.exposure = 9000;
+    cfg.continuous = 1;
+    seq.series_exposure = 0;
+    seq.exposure = 9000;
     ui.presses.push_back(2);
     clear_messages();
-    EXPECT_EQ(run.continuous, 1);
-    EXPECT_EQ(run.exposure, 9000);
+    EXPECT_EQ(cfg.continuous, 1);
+    EXPECT_EQ(seq.exposure, 9000);
 }
 
 TEST_F(AppLogicTest, PhotometryClickSumsTheApertureIntoTheChosenSlot) {
     for (int i = 0; i < disp.intlength; ++i) image_int[i] = 2;
     image_int[100 * disp.width1 + 100] = 1000;
-    app.photometry = 1;
+    ana.photometry = 1;
     guide.cur_rad = 4;
     click(100, 100);
     EXPECT_EQ(last, ClickResult::Photometry);
-    EXPECT_EQ(app.obj_val, 80 * 2 + 1000);
-    app.ph_object = 'b';
+    EXPECT_EQ(ana.obj_val, 80 * 2 + 1000);
+    ana.ph_object = 'b';
     click(200, 200);
-    EXPECT_EQ(app.back_val, 81 * 2);
-    EXPECT_EQ(app.back_x, 200);
+    EXPECT_EQ(ana.back_val, 81 * 2);
+    EXPECT_EQ(ana.back_x, 200);
     platform::Point moved{1, 5};
     EXPECT_FALSE(mouse_move(moved)) << "the border is outside the move area";
     EXPECT_TRUE(mouse_move({100, 100}));
-    EXPECT_EQ(app.mast_val, 1000);
+    EXPECT_EQ(ana.mast_val, 1000);
 }

@@ -6,7 +6,6 @@
 #include "acquisition/acquisition_state.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "files/fits.h"
 #include "platform/usb.h"
 #include "settings/ini_file.h"
@@ -220,14 +219,14 @@ TEST_F(CaptureTest, TheSettingsFileKeepsTheUsersValuesAndTheNewNumber) {
     EXPECT_TRUE(fs::exists(saved(43)));
 
     reset_settings();
-    ::run.continuous = 1;
+    ::cfg.continuous = 1;
     ASSERT_EQ(LoadINIFile(user.ini_file), 0);
     EXPECT_EQ(cfg.auto_save_num, 43);
     EXPECT_EQ(cfg.exp_range, 'm');
     EXPECT_EQ(cfg.exp_value, 7);
     EXPECT_EQ(cfg.continuous_delay, 3);
     EXPECT_EQ(cfg.auto_save_fits, 0);
-    EXPECT_EQ(::run.continuous, 0) << "a series runs as continuous imaging, not kept";
+    EXPECT_EQ(::cfg.continuous, 0) << "a series runs as continuous imaging, not kept";
     EXPECT_STREQ(cfg.auto_save_subdir, "c:\\mine");
 }
 

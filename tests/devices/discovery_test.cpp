@@ -59,7 +59,7 @@ TEST_F(DiscoveryTest, DefaultCameraIsOpenedAndDescribed) {
     EXPECT_EQ(usbt.OpenUSBinterfaces, 1);
     EXPECT_EQ(usbt.Win98, 0);
     EXPECT_EQ(cam.cam_type, 2);
-    EXPECT_EQ(cam.cam_width1, 1392);
+    EXPECT_EQ(sensor.cam_width1, 1392);
     EXPECT_EQ(ui.commands, std::vector<int>{16102});
     EXPECT_STREQ(usbt.qv_vid, "f0ca");
     EXPECT_STREQ(usbt.qv_pid, "0122");
@@ -89,14 +89,14 @@ TEST_F(DiscoveryTest, ProductIdsOutsideTheCameraRangeAreSkippedSilently) {
 
 TEST_F(DiscoveryTest, UnlistedCameraIsOpenedAsTheFallbackModel) {
     cfg.ignore_pid = 1;
-    cam.cam_width1 = 1;
+    sensor.cam_width1 = 1;
     provider.add(Cls::BlockDriver, with_pid(0x0680));
 
     hid.CollectingUSBHidInfo();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Attached Camera is not supported");
     EXPECT_EQ(cam.cam_type, 7);
-    EXPECT_EQ(cam.cam_width1, 1392); // 16102 came after the model was chosen
+    EXPECT_EQ(sensor.cam_width1, 1392); // 16102 came after the model was chosen
     EXPECT_EQ(usbt.got_qv, 1);
     EXPECT_STREQ(usbt.qv_cam_pid, "0122");
 }
@@ -111,7 +111,7 @@ TEST_F(DiscoveryTest, OtherCamerasNeedIgnorePid) {
     hid.CollectingUSBHidInfo();
     EXPECT_EQ(usbt.got_qv, 1);
     EXPECT_EQ(cam.cam_type, 8);
-    EXPECT_EQ(cam.cam_width1, 2456);
+    EXPECT_EQ(sensor.cam_width1, 2456);
     EXPECT_STREQ(usbt.qv_cam_pid, "0128"); // remembered for the rest of the run
     EXPECT_TRUE(ui.boxes.empty());
 }

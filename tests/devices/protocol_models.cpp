@@ -15,11 +15,11 @@ struct Sensor {
 };
 
 void expect_sensor(const Sensor& want) {
-    EXPECT_EQ(cam.cam_width1, want.width);
-    EXPECT_EQ(cam.cam_height1, want.height);
-    EXPECT_DOUBLE_EQ(cam.cam_Pixwidth, want.pixel);
-    EXPECT_DOUBLE_EQ(cam.cam_Pixheight, want.pixel);
-    EXPECT_EQ(cam.cam_divisor, want.divisor);
+    EXPECT_EQ(sensor.cam_width1, want.width);
+    EXPECT_EQ(sensor.cam_height1, want.height);
+    EXPECT_DOUBLE_EQ(sensor.cam_Pixwidth, want.pixel);
+    EXPECT_DOUBLE_EQ(sensor.cam_Pixheight, want.pixel);
+    EXPECT_EQ(sensor.cam_divisor, want.divisor);
     EXPECT_EQ(std::string(cam.cam_download_2x2), want.t2x2);
     EXPECT_EQ(std::string(cam.cam_download_bin), want.tbin);
     EXPECT_EQ(std::string(cam.cam_download_full), want.tfull);

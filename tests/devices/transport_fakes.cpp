@@ -1,6 +1,6 @@
 #include "transport_fakes.h"
 
-#include "devices/usb_ids.h"
+#include "platform/usb_ids.h"
 
 #include <cstring>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "display/geometry.h"
-#include "display/run_state.h"
 #include "display_test_util.h"
+#include "star/star_state.h"
 
 #include <csignal>
 #include <cstring>
@@ -16,7 +16,7 @@ TEST_F(BmpWriterTest, SetupImageTakesHighBytesOfTheImageOrOfAFocusFrame) {
     DisplayImage();
     const unsigned char want[7] = {18, 255, 0, 1, 0, 0x7F, 0xEE};
     EXPECT_EQ(std::memcmp(pixels_c, want, 7), 0);
-    for (int* flag : {&disp.focus_mode, &run.guiding}) {
+    for (int* flag : {&disp.focus_mode, &guide.guiding}) {
         *flag = 1;
         image_int[FOCUS_PIXELS - 1] += 0x100;
         DisplayImage();
@@ -86,13 +86,13 @@ TEST_F(BmpWriterTest, FocusFramesAndTrackingGoToTheFocusFile) {
 
     disp.focus_mode = 0;
     set_image_size(8, 2);
-    for (int* flag : {&run.tracking, &run.training}) {
+    for (int* flag : {&guide.tracking, &guide.training}) {
         *flag = 1;
         ASSERT_EQ(write(), BMP_OK);
         EXPECT_EQ(read_file(bmp("Nocterisf.bmp")).size(), 1078u + 16);
         *flag = 0;
     }
-    run.guiding = 1; // writes the main file but shows the focus one
+    guide.guiding = 1; // writes the main file but shows the focus one
     ASSERT_EQ(write(), BMP_OK);
     EXPECT_EQ(read_file(bmp()).size(), 1078u + 16);
     EXPECT_STREQ(shown_bitmap_name(), disp.BMPname_focus);

@@ -1,7 +1,7 @@
 #pragma once
-#include "display/camera_state.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
+#include "display/sensor_state.h"
 #include "files/fits.h"
 #include "platform/messages.h"
 #include "support/test_env.h"
@@ -24,9 +24,9 @@ class ImageFileTest : public NocterisTest {
         reset_fits_state();
     }
     void use_camera(int w, int h, int divisor = 16) {
-        cam.cam_width1 = w;
-        cam.cam_height1 = h;
-        cam.cam_divisor = divisor;
+        sensor.cam_width1 = w;
+        sensor.cam_height1 = h;
+        sensor.cam_divisor = divisor;
         nocteris_binned();
     }
     std::string path(const std::string& name) const { return home + "/" + name; }

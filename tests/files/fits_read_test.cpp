@@ -63,7 +63,7 @@ TEST_F(FitsReadTest, DetailsComeBackFromTheHeader) {
     fits.FITS_Exptime = 300;
     cfg.FITS_Focallen = 20.5;
     cfg.FITS_Aperture = 12.25;
-    cam.cam_Pixwidth = 0.009;
+    sensor.cam_Pixwidth = 0.009;
     ASSERT_EQ(save("d.fit"), 0);
 
     ClearFITSInfo();

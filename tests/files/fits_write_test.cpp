@@ -24,8 +24,8 @@ class FitsWriteTest : public ImageFileTest {
   protected:
     void SetUp() override {
         ImageFileTest::SetUp();
-        cam.cam_Pixwidth = 0.0086;
-        cam.cam_Pixheight = 0.0083;
+        sensor.cam_Pixwidth = 0.0086;
+        sensor.cam_Pixheight = 0.0083;
         use_camera(752, 580);
     }
     int save(const std::string& name, int eightbit = 0) {

@@ -3,13 +3,12 @@
 // image ends up shown in the window.
 #include "acquisition/acquisition_state.h"
 #include "acquisition/camera_dialog.h"
+#include "analysis/analysis_state.h"
 #include "app/app_logic.h"
-#include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/nocteris_app.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "settings/settings.h"
 #include "sim/usb_provider.h"
 #include "support/test_env.h"
@@ -28,7 +27,7 @@ class CameraCommandTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_app_state();
+        reset_analysis_state();
         reset_acquisition_state();
         prepare_main_window_state();
         startup_pattern();
@@ -102,8 +101,8 @@ TEST_F(CameraCommandTest, SeriesWithAutoSaveFromTheDialog) {
     when_dialog_up([night](TQVDialog* d) {
         // As the dialog's controls leave them (the camera search has just
         // read the settings file).
-        run.continuous = 1;
-        run.no_images = 2;
+        cfg.continuous = 1;
+        seq.no_images = 2;
         cfg.auto_save_fits = 1;
         std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", night.c_str());
         if (auto* b = d->findChild<QAbstractButton*>("id1")) b->click();
@@ -135,7 +134,7 @@ TEST_F(CameraCommandTest, TheCameraCommandInsideARunningSequenceStopsItAndStarts
     ASSERT_NE(watch, nullptr);
     if (dialogs_inside == 0) delete watch; // still waiting: nothing came up
     EXPECT_EQ(dialogs_inside, 0);
-    EXPECT_EQ(run.end_loop, 1);
+    EXPECT_EQ(seq.end_loop, 1);
     EXPECT_LT(clock.peek(), 10000u); // stopped at once, not after 150 s
 }
 

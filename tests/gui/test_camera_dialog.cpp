@@ -10,9 +10,8 @@
 #include "display/display_pipeline.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -342,7 +341,7 @@ TEST_F(CameraDialogTest, InfoAndWaitWindows) {
     guide.xcentdec = 4;
     guide.ycent = 70;
     guide.ycentdec = 0;
-    run.guider_guiding_standalone = 1;
+    guide.guider_guiding_standalone = 1;
     TInfoDialog info;
     info.InfoUpdate(1500, 260, -12, 7);
     EXPECT_EQ(info.windowTitle(), "Guiding Info");
@@ -363,7 +362,7 @@ TEST_F(CameraDialogTest, InfoAndWaitWindows) {
     EXPECT_EQ(info.focus_image().size(), QSize(FOCUS_SIDE, FOCUS_SIDE));
     info.show();
     QTest::mouseClick(control<QPushButton>(&info, 108), Qt::LeftButton);
-    EXPECT_EQ(run.guider_guiding_standalone, 0);
+    EXPECT_EQ(guide.guider_guiding_standalone, 0);
 
     TWaitDialog wait;
     EXPECT_EQ(wait.windowTitle(), "Nocteris  Information");

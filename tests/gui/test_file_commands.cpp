@@ -1,6 +1,6 @@
 // The File menu's file commands driven through the scripted file dialog.
+#include "analysis/analysis_state.h"
 #include "app/app_logic.h"
-#include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/nocteris_app.h"
 #include "display/image_store.h"
@@ -21,7 +21,7 @@ class FileCommandsTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_app_state();
+        reset_analysis_state();
         reset_fits_state();
         prepare_main_window_state(); // model 2: 1392 x 1040
         startup_pattern();

@@ -1,14 +1,14 @@
 // The main window under the offscreen platform: menus, tool bar, hints,
 // enablers, the display rebuild and its failures.
+#include "analysis/analysis_state.h"
 #include "app/app_logic.h"
-#include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/nocteris_app.h"
 #include "display/history.h"
 #include "display/image_store.h"
-#include "guiding/guide_state.h"
 #include "platform/messages.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 #include "support/test_env.h"
 
 #include <QAction>
@@ -30,7 +30,7 @@ class MainWindowTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_app_state();
+        reset_analysis_state();
         prepare_main_window_state();
         startup_pattern();
     }

@@ -1,11 +1,11 @@
+#include "app/all_state.h"
 #include "devices/camera_models.h"
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
 #include "platform/scripted_ui.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
+#include "star/star_state.h"
 #include "support/test_env.h"
 
 #include <QApplication>
@@ -58,11 +58,7 @@ class TestSettingsDialog : public QObject {
         qputenv("HOME", home_->path().toLocal8Bit());
         ui_ = platform::ScriptedUi{};
         platform::install_ui(&ui_);
-        reset_settings();
-        reset_display_state();
-        reset_run_state();
-        reset_guide_state();
-        reset_camera_model_state();
+        reset_all_state();
     }
     void cleanup() { platform::install_ui(nullptr); }
 

@@ -5,9 +5,9 @@
 //   zq.fit / zq.raw    752 x 580, data padded to a whole record
 //   u8.fit             the 256 x 256 image as 8-bit data
 //   plain.fit          empty texts, a manual save's short fields
-#include "display/camera_state.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
+#include "display/sensor_state.h"
 #include "files/fits.h"
 #include "settings/settings.h"
 
@@ -19,8 +19,8 @@
 namespace {
 
 void use_camera(int w, int h) {
-    cam.cam_width1 = w;
-    cam.cam_height1 = h;
+    sensor.cam_width1 = w;
+    sensor.cam_height1 = h;
     nocteris_binned();
 }
 
@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     bind_buffers();
-    cam.cam_Pixwidth = 0.0068;
-    cam.cam_Pixheight = 0.0072;
+    sensor.cam_Pixwidth = 0.0068;
+    sensor.cam_Pixheight = 0.0072;
 
     std::strcpy(cfg.FITS_Obj, "M 51 (Whirlpool)");
     std::strcpy(cfg.FITS_Obs, "O'Neil");

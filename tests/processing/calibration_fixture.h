@@ -1,7 +1,7 @@
 #pragma once
-#include "display/camera_state.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
+#include "display/sensor_state.h"
 #include "platform/messages.h"
 #include "processing/calibration.h"
 #include "processing/stacking.h"
@@ -23,8 +23,8 @@ class CalibrationFixture : public NocterisTest {
 
     // A camera of w x h: the geometry and the recognised file lengths.
     void use_camera(int w, int h) {
-        cam.cam_width1 = w;
-        cam.cam_height1 = h;
+        sensor.cam_width1 = w;
+        sensor.cam_height1 = h;
         nocteris_binned();
     }
     // Only the image size (for routines that never read files).

@@ -3,8 +3,8 @@
 #include "display/history.h"
 #include "files/file_state.h"
 #include "files/native_file.h"
-#include "guiding/guide_state.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <cmath>
 

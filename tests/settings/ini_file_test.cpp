@@ -1,5 +1,4 @@
 #include "display/image_store.h"
-#include "display/run_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
 #include "support/test_env.h"
@@ -91,7 +90,7 @@ void set_all_non_default() {
     for (int i = 0; i < FILTER_NAMES; ++i)
         put_text(cfg.Filterbox_Filter_Name[i], FILTER_NAME_TEXT, names[i]);
     cfg.use_saved_values = 1, cfg.exp_value = 300, cfg.continuous_delay = 5, cfg.exp_range = 'm';
-    cfg.exposure_delay = 1, run.continuous = 1, cfg.auto_save_fits = 1, cfg.darkframe_remove = 1;
+    cfg.exposure_delay = 1, cfg.continuous = 1, cfg.auto_save_fits = 1, cfg.darkframe_remove = 1;
     cfg.flatfield_remove = 1, disp.binned = 0, cfg.binned21 = 1, cfg.highres_intl = 1;
     cfg.highres_nonintl = 1, cfg.ignore_pid = 1;
     cfg.AOUnit_slewx = 7, cfg.AOUnit_slewy = 8, cfg.AOUnit_xrate = 9, cfg.AOUnit_yrate = 11;
@@ -105,7 +104,6 @@ void set_all_non_default() {
 void reset_all() {
     reset_settings();
     reset_display_state();
-    reset_run_state();
 }
 
 class IniFileTest : public NocterisTest {
@@ -224,7 +222,7 @@ TEST_F(IniFileTest, RoundTripOfEveryField) {
     EXPECT_STREQ(cfg.FITS_Obj, "M 31");
     EXPECT_STREQ(cfg.Filterbox_Filter_Name[7], "Dark");
     EXPECT_EQ(disp.binned, 0);
-    EXPECT_EQ(run.continuous, 1);
+    EXPECT_EQ(cfg.continuous, 1);
     EXPECT_TRUE(ui.boxes.empty());
 }
 
@@ -331,14 +329,14 @@ TEST_F(IniFileTest, SavedExposureValuesAreTakenOnlyWhenAskedFor) {
     const std::string good = write_non_default_file(); // use_saved_values set
     write_patched(good, 57, "n");
     ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
-    EXPECT_EQ(std::tuple(cfg.exp_value, cfg.continuous_delay, cfg.exp_range, run.continuous,
+    EXPECT_EQ(std::tuple(cfg.exp_value, cfg.continuous_delay, cfg.exp_range, cfg.continuous,
                          disp.binned, cfg.highres_nonintl),
               std::tuple(1, 0, 's', 0, 1, 0));
     EXPECT_EQ(cfg.ignore_pid, 1); // the fields after them are read as usual
 
     write_file(ini(), good);
     ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
-    EXPECT_EQ(std::tuple(cfg.exp_value, cfg.continuous_delay, cfg.exp_range, run.continuous,
+    EXPECT_EQ(std::tuple(cfg.exp_value, cfg.continuous_delay, cfg.exp_range, cfg.continuous,
                          disp.binned, cfg.highres_nonintl),
               std::tuple(300, 5, 'm', 1, 0, 1));
 }

@@ -4,7 +4,7 @@
 #include "sim_test_util.h"
 #include "support/test_env.h"
 
-#include "devices/usb_ids.h"
+#include "platform/usb_ids.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "devices/camera_protocol.h"
 #include "devices/transport.h"
 #include "devices/usb_discovery.h"
-#include "devices/usb_ids.h"
+#include "platform/usb_ids.h"
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
@@ -74,8 +74,8 @@ TEST_F(SimDiscovery, InProcessCameraOfEveryModelIsFoundAndShowsStars) {
         ASSERT_EQ(usbt.got_qv, 1);
         EXPECT_EQ(cam.cam_type, row.cam_type);
         const auto& m = simulator->camera().model();
-        ASSERT_EQ(cam.cam_width1, m.width);
-        ASSERT_EQ(cam.cam_height1, m.height);
+        ASSERT_EQ(sensor.cam_width1, m.width);
+        ASSERT_EQ(sensor.cam_height1, m.height);
 
         const std::uint32_t t0 = clock.peek();
         const auto px = full_frame(10000);
@@ -121,7 +121,7 @@ TEST_F(SimDiscovery, SocketsOfNocterisSimAreFoundOpenedAndRead) {
         EXPECT_EQ(px.size(),
                   static_cast<std::size_t>(s.camera().model().width) * s.camera().model().height);
         if (look_for_stars) {
-            EXPECT_GT(find_stars(px, cam.cam_width1, cam.cam_height1).size(), 10u);
+            EXPECT_GT(find_stars(px, sensor.cam_width1, sensor.cam_height1).size(), 10u);
         }
 
         reset_transport_state(); // the program lets go of the devices

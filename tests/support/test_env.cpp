@@ -1,20 +1,8 @@
 #include "support/test_env.h"
 
-#include "devices/camera_models.h"
-#include "devices/camera_protocol.h"
-#include "devices/serial_link.h"
-#include "devices/transport.h"
-#include "display/image_store.h"
-#include "display/run_state.h"
-#include "files/file_state.h"
-#include "files/fits.h"
-#include "guiding/guide_state.h"
+#include "app/all_state.h"
+
 #include "platform/usb.h"
-#include "processing/calibration.h"
-#include "processing/filter_state.h"
-#include "processing/processing_state.h"
-#include "processing/stacking.h"
-#include "settings/settings.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -32,23 +20,9 @@ void NocterisTest::SetUp() {
     ::setenv("HOME", home.c_str(), 1);
     platform::install_ui(&ui);
     platform::install_virtual_clock(&clock);
-    bind_buffers();
-    reset_display_state();
-    reset_run_state();
-    reset_guide_state();
-    reset_settings();
-    reset_camera_model_state();
-    reset_file_state();
-    reset_transport_state();
-    reset_protocol_state();
-    reset_serial_link_state();
+    reset_all_state();
     // Tests never see real devices; the simulator's sockets and fakes still work.
     platform::usb::use_hardware_providers(false);
-    reset_fits_state();
-    reset_processing_state();
-    reset_filter_state();
-    reset_calibration_state();
-    reset_stack_state();
 }
 
 void NocterisTest::TearDown() {

@@ -25,6 +25,17 @@ struct GuideState {
     int focus_frame = 0;
     int bin_focus_frame = 0;
 
+    // The loops that use the guide window, read by the centroid and the
+    // display (through its guide-window query); any press clears them.
+    int guiding = 0;
+    int training = 0;
+    int tracking = 0;
+    int selfguiding = 0;
+    int selfguiding_darkframe = 0;
+    int guider_guiding = 0;
+    int guider_guiding_standalone = 0;
+    int selfguide_info_open = 0; // the self-guiding information window is open
+
     std::uint32_t table1[4096] = {};
     std::uint32_t vals1[CENTROID_MAX_BOX] = {};
 };

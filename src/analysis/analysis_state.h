@@ -1,9 +1,8 @@
 #pragma once
-#include "processing/stacking.h"
 
-// Mouse modes and click results of the main window (merging keeps its own
-// state with the stacking code).
-struct AppState {
+// The analysis windows' guards and the photometry clicks: the object,
+// comparison and background points with their sums, and the last click.
+struct AnalysisState {
     int photometry = 0;
     int row_plot = 0;
     char ph_object = 'o';
@@ -15,10 +14,8 @@ struct AppState {
     int back_x = 0, back_y = 0;
     long back_val = 0;
     int mast_x = 0, mast_y = 0, mast_val = 0;
-
-    // The self-guiding information window is open (closed by the abort rule).
 };
 
-extern AppState app;
+extern AnalysisState ana;
 
-void reset_app_state();
+void reset_analysis_state();

@@ -1,10 +1,9 @@
-#include "guiding/centroid.h"
+#include "star/centroid.h"
 
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/guide_state.h"
 #include "platform/messages.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -97,13 +96,15 @@ void store_rounded(double f, int start, int& whole, int& tenths) {
 
 } // namespace
 
-short find_centre(int x, int y, const unsigned short* image, int rad) {
-    const bool guide_frame = run.guiding || run.tracking;
+StarCentre measure_centre(int x, int y, const unsigned short* image, int rad) {
+    StarCentre r;
+    const bool guide_frame = guide.guiding || guide.tracking;
     const int width = guide_frame ? GUIDE_FRAME_SIDE : disp.width1;
     const int height = guide_frame ? GUIDE_FRAME_SIDE : disp.height1;
     if (!box_fits(x, y, rad, width, height)) {
         platform::ui().message_box(OUTSIDE_TEXT, MAIN_CAPTION);
-        return 1;
+        r.status = 1;
+        return r;
     }
     const int startx = x - rad, starty = y - rad, n = 2 * rad + 1;
     const BoxScan s = scan_box(image, width, startx, starty, n);
@@ -118,13 +119,14 @@ short find_centre(int x, int y, const unsigned short* image, int rad) {
         if (s.abs_max > 65000) {
             platform::ui().message_box(
                 "Sorry, Guide Area Overexposed, unable to find accurate centre", MAIN_CAPTION);
-            return 1;
+            r.status = 1;
+            return r;
         }
         // Self-guiding runs unattended: a lost frame must not stop it with a box.
-        if (!run.selfguiding)
+        if (!guide.selfguiding)
             platform::ui().message_box("Sorry, Nothing found to centre on - exposure continuing",
                                        MAIN_CAPTION);
-        return 0;
+        return r;
     }
 
     // Stretch the star to the full 16-bit range so faint and bright stars
@@ -137,15 +139,27 @@ short find_centre(int x, int y, const unsigned short* image, int rad) {
     }
 
     const BoxCentroid c = weighted_centroid(n);
+    r.found = true;
     // Tenths only matter to a guide correction; a pick lands on a whole pixel.
-    if (cfg.ignore_small == 0 && (run.selfguiding || run.guiding)) {
-        store_subpixel(c.fx, startx, guide.xcent, guide.xcentdec);
-        store_subpixel(c.fy, starty, guide.ycent, guide.ycentdec);
+    if (cfg.ignore_small == 0 && (guide.selfguiding || guide.guiding)) {
+        store_subpixel(c.fx, startx, r.x, r.xdec);
+        store_subpixel(c.fy, starty, r.y, r.ydec);
     } else {
-        store_rounded(c.fx, startx, guide.xcent, guide.xcentdec);
-        store_rounded(c.fy, starty, guide.ycent, guide.ycentdec);
+        store_rounded(c.fx, startx, r.x, r.xdec);
+        store_rounded(c.fy, starty, r.y, r.ydec);
     }
-    return 0;
+    return r;
+}
+
+short find_centre(int x, int y, const unsigned short* image, int rad) {
+    const StarCentre c = measure_centre(x, y, image, rad);
+    if (c.found) {
+        guide.xcent = c.x;
+        guide.ycent = c.y;
+        guide.xcentdec = c.xdec;
+        guide.ycentdec = c.ydec;
+    }
+    return c.status;
 }
 
 short guider_find_centre(int x, int y, const unsigned short* image, int rad) {
@@ -226,7 +240,7 @@ void calc_guideframe() {
                       guide.xcent, guide.ycent, guide.focus_x, guide.focus_y, xoffset, yoffset);
         messages(MSG_OWN_TEXT, text);
     }
-    run.tracking = 1;
+    guide.tracking = 1;
 }
 
 void search_centre(int x, int y, const unsigned short* image, int rad, platform::Point& point) {

@@ -1,8 +1,7 @@
 #include "display/image_store.h"
-#include "display/run_state.h"
-#include "guiding/centroid.h"
-#include "guiding/guide_state.h"
 #include "settings/settings.h"
+#include "star/centroid.h"
+#include "star/star_state.h"
 #include "support/test_env.h"
 
 #include <array>
@@ -59,11 +58,11 @@ TEST_F(CentroidTest, UniformBoxIsEmptyJustBelowTheBackgroundThreshold) {
     EXPECT_EQ(ui.boxes[0].caption, kCaption);
     EXPECT_EQ(disp.most_pop, 7); // the display's background is not ours
 
-    run.selfguiding = 1; // unattended: no box
+    guide.selfguiding = 1; // unattended: no box
     EXPECT_EQ(centre_at(100, 100, 4), 0);
     EXPECT_EQ(ui.boxes.size(), 1u);
 
-    run.selfguiding = 0;
+    guide.selfguiding = 0;
     set(102, 99, 1012);
     EXPECT_EQ(centre_at(100, 100, 4), 0);
     EXPECT_EQ(result(), (Centre{102, 0, 99, 0}));
@@ -81,7 +80,7 @@ TEST_F(CentroidTest, ThresholdRuleChangesAboveBin4014AndOverexposureNeedsPeakAbo
     mark();
     EXPECT_EQ(centre_at(50, 50, 3), 0);
     set(50, 50, 65001);
-    run.selfguiding = 1; // reported even when unattended
+    guide.selfguiding = 1; // reported even when unattended
     EXPECT_EQ(centre_at(50, 50, 3), 1);
     EXPECT_EQ(result(), kMarked);
     ASSERT_EQ(ui.boxes.size(), 2u);
@@ -93,7 +92,7 @@ TEST_F(CentroidTest, ThresholdRuleChangesAboveBin4014AndOverexposureNeedsPeakAbo
 TEST_F(CentroidTest, EqualHistogramCountsTakeTheLowerBinAsBackground) {
     // Four pixels each of 1000 and 2000: with 1000 as background the 2000s
     // pull the centre off the peak; with 2000 it would sit on the peak.
-    run.guiding = 1;
+    guide.guiding = 1;
     frame(128, 128, 1000);
     const unsigned short box[3][3] = {{2000, 1000, 1000}, {2000, 3000, 1000}, {2000, 2000, 1000}};
     for (int r = 0; r < 3; ++r)
@@ -121,7 +120,7 @@ TEST_F(CentroidTest, BoxMayTouchTheImageEdgeButNotCrossIt) {
     EXPECT_EQ(ui.boxes[5].text, "Find centre failed - outside image area");
     EXPECT_EQ(ui.boxes[5].caption, kCaption);
 
-    run.tracking = 1; // the guide frame is 128 wide whatever the image
+    guide.tracking = 1; // the guide frame is 128 wide whatever the image
     frame(128, 128, 1000);
     set(123, 60, 9000);
     EXPECT_EQ(centre_at(123, 60, 4), 0);
@@ -143,23 +142,23 @@ TEST_F(CentroidTest, FullSizeBoxSumsDoNotWrap) {
 TEST_F(CentroidTest, StarIsFoundInTenthsWhileGuidingAndToWholePixelsWhenPicking) {
     frame(128, 128, 1000);
     star(100.35, 60.75);
-    run.guiding = 1;
+    guide.guiding = 1;
     EXPECT_EQ(centre_at(97, 64, 8), 0);
     EXPECT_EQ(result(), (Centre{100, 3, 60, 7}));
 
-    run.guiding = 0; // full frame from here on
+    guide.guiding = 0; // full frame from here on
     frame(1312, 1024, 1000);
     star(100.35, 60.75);
     EXPECT_EQ(centre_at(97, 64, 8), 0);
     EXPECT_EQ(result(), (Centre{100, 0, 61, 0}));
-    run.selfguiding = 1;
+    guide.selfguiding = 1;
     EXPECT_EQ(centre_at(103, 57, 8), 0);
     EXPECT_EQ(result(), (Centre{100, 3, 60, 7}));
     EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(CentroidTest, IgnoreSmallRoundsEvenWhileGuiding) {
-    run.guiding = 1;
+    guide.guiding = 1;
     frame(128, 128, 1000);
     set(60, 60, 1268); // box column 3.474, row just under 3
     set(61, 60, 1244);
@@ -171,7 +170,7 @@ TEST_F(CentroidTest, IgnoreSmallRoundsEvenWhileGuiding) {
 }
 
 TEST_F(CentroidTest, SingleBrightPixelIsPulledTowardTheBoxCorner) {
-    run.guiding = 1;
+    guide.guiding = 1;
     frame(128, 128, 1000);
     set(60, 60, 5000);
     EXPECT_EQ(centre_at(60, 60, 6), 0);
@@ -220,7 +219,7 @@ TEST_F(CentroidTest, GuideFrameStaysInsideTheImageAndCompensatesReadoutAlignment
     EXPECT_EQ(place(10, 10), (std::array{0, 0, 10, 10}));
     EXPECT_EQ(guide.old_xcent, 33);
     EXPECT_EQ(guide.old_ycent, 44);
-    EXPECT_EQ(run.tracking, 1);
+    EXPECT_EQ(guide.tracking, 1);
     EXPECT_TRUE(ui.boxes.empty());
 
     // Odd column origin; row origin 6 past a multiple of ten.

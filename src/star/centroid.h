@@ -5,6 +5,18 @@
 // Results go to the globals in `guide` (guide_state.h); `guide.table1` and
 // `guide.vals1` are the work tables, so nothing is allocated per frame.
 
+// A measured star: `status` 0 or 1 as find_centre returns it; `found` when
+// the box held a star (x, y in whole pixels plus tenths).
+struct StarCentre {
+    short status = 0;
+    bool found = false;
+    int x = 0, y = 0, xdec = 0, ydec = 0;
+};
+
+// find_centre's measurement and its boxes, without writing the results into
+// `guide`: for callers that follow a star of their own (stacking, photometry).
+StarCentre measure_centre(int x, int y, const unsigned short* image, int rad);
+
 // Centroid of the star near (x, y) on a main-camera image: the guide frame
 // (128 x 128) while guiding or tracking, else `disp.width1` x `disp.height1`.
 // Writes `guide.xcent`, `ycent`, `xcentdec`, `ycentdec`. Returns 0 when
@@ -20,7 +32,7 @@ short guider_find_centre(int x, int y, const unsigned short* image, int rad);
 
 // Places the main camera's guide window around `pick_xcent`/`pick_ycent` and
 // puts the star position inside it into `xcent`/`ycent` and `drawx`/`drawy`.
-// Sets `run.tracking`.
+// Sets `guide.tracking`.
 void calc_guideframe();
 
 // Snaps the point clicked at (x, y) onto the star with three centroid passes

@@ -2,25 +2,21 @@
 #include "display/geometry.h"
 
 // The sensor of the camera model in use: the values the image geometry is
-// derived from. The model table that sets them lives with the devices.
-struct CameraModelState {
-    short cam_type = 2;
+// derived from. The devices' model table sets them at each camera set-up.
+struct SensorState {
     int cam_width1 = 1312;
     int cam_height1 = 1024;
     double cam_Pixwidth = 0.0104;
     double cam_Pixheight = 0.0104;
     int cam_divisor = 16;
-    char cam_download_2x2[32] = " - takes 2-3 seconds";
-    char cam_download_bin[32] = " - takes 1-2 seconds";
-    char cam_download_full[32] = " - takes 4-5 seconds";
     char cam_BMPname_main[40] = "c:\\Autosave\\Nocteris.bmp";
     char cam_BMPname_focus[40] = "c:\\Autosave\\Nocterisf.bmp";
     char cam_BMPname_guide[40] = "c:\\Autosave\\Nocterisg.bmp";
 };
 
-extern CameraModelState cam;
+extern SensorState sensor;
 
-void reset_camera_model_state();
+void reset_sensor_state();
 
 // The cam_ values as the image store's sensor description.
 SensorGeometry camera_sensor();

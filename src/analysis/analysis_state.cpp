@@ -1,0 +1,7 @@
+#include "analysis/analysis_state.h"
+
+AnalysisState ana;
+
+void reset_analysis_state() {
+    ana = AnalysisState{};
+}

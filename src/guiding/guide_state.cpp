@@ -1,7 +1,0 @@
-#include "guiding/guide_state.h"
-
-GuideState guide;
-
-void reset_guide_state() {
-    guide = GuideState{};
-}

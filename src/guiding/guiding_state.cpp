@@ -1,0 +1,7 @@
+#include "guiding/guiding_state.h"
+
+GuidingState autoguide;
+
+void reset_guiding_state() {
+    autoguide = GuidingState{};
+}

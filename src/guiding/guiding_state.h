@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+constexpr int GUIDER_HEIGHT = 290;
+
+// Guiding: the guider camera's exposure and frame analysis, and what the
+// training measured.
+struct GuidingState {
+    // Autoguider head.
+    int exp_guider_value = 1;
+    char exp_guider_range = 's';
+    std::uint32_t guider_exposure = 0;
+    int guider_bin = 0;
+    int guider_use_darkframe = 0;
+    int guider_take_darkframe = 0; // a guider dark frame is being taken
+    int guider_use_median = 0;
+    std::uint32_t guider_table[256] = {};
+    int guider_max_val = 0;
+
+    // What the camera dialog's training measured (the "Latest" column);
+    // `trained` once it has run, `use_trained` while guiding uses them.
+    int RA_rate = 0, Dec_rate = 0;
+    int RA_backlash = 0, Dec_backlash = 0;
+    float theta = 0.0f; // RA angle, radians
+    int trained = 0;
+    int use_trained = 0;
+};
+
+extern GuidingState autoguide;
+
+void reset_guiding_state();

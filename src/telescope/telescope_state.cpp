@@ -1,0 +1,7 @@
+#include "telescope/telescope_state.h"
+
+TelescopeState tele;
+
+void reset_telescope_state() {
+    tele = TelescopeState{};
+}
