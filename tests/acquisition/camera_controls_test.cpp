@@ -27,7 +27,6 @@ class CameraControlsTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_acquisition_state();
     }
 };
 

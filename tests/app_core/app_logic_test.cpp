@@ -12,7 +12,6 @@ class AppLogicTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_analysis_state();
         nocteris_camera(); // model 2: 1392 x 1040
     }
 

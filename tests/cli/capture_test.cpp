@@ -31,7 +31,6 @@ class CaptureTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_acquisition_state();
         platform::usb::use_builtin_providers(false);
         out_dir = home + "/out";
     }

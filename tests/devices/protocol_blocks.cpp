@@ -11,8 +11,6 @@ class ProtocolTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_transport_state();
-        reset_protocol_state();
         cam_log = attach_fake_camera();
     }
     void TearDown() override {

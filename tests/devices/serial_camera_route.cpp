@@ -15,8 +15,6 @@ class CameraRouteTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_transport_state();
-        reset_serial_link_state();
         cfg.AOUnit_comport = 0;
         cam_log = attach_fake_camera();
     }

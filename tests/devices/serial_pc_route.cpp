@@ -66,8 +66,6 @@ class PcRouteTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_transport_state();
-        reset_serial_link_state();
         cam_log = attach_fake_camera();
         std::filesystem::create_directories(autosave);
         ASSERT_FALSE(pty.slave.empty());

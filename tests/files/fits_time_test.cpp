@@ -36,7 +36,6 @@ class FitsTimeTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_fits_state();
     }
 };
 

@@ -51,7 +51,6 @@ class EnhanceCommands : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_filter_state();
     }
     void TearDown() override {
         reset_filter_state();

@@ -1,5 +1,6 @@
 // The fast filters against the plain versions of enhance_reference.h, on
 // random images of odd sizes, with one thread and with several.
+#include "app/all_state.h"
 #include "enhance_reference.h"
 #include "processing/enhance.h"
 #include "processing/filter_state.h"
@@ -69,11 +70,11 @@ int top_of(const Pixels& p, int w) {
 class EnhanceReference : public ::testing::TestWithParam<std::pair<int, bool>> {
   protected:
     void SetUp() override {
-        reset_filter_state();
+        reset_all_state();
         filt.threads = GetParam().first;
         filt.use_avx2 = GetParam().second;
     }
-    void TearDown() override { reset_filter_state(); }
+    void TearDown() override { reset_all_state(); }
 };
 
 TEST_P(EnhanceReference, ConvolutionMatchesThePlainSum) {

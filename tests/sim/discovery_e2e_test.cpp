@@ -26,8 +26,6 @@ class SimDiscovery : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_transport_state();
-        reset_protocol_state();
         ui.on_command = [](int id) {
             if (id == 16102) set_camera_model_geometry();
         };

@@ -23,8 +23,6 @@ class SimSerialRoute : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_transport_state();
-        reset_serial_link_state();
     }
     void TearDown() override {
         reset_serial_link_state();
