@@ -29,13 +29,18 @@ namespace {
 // A frame size the program can hold: a camera model's sensor, or the older
 // 752 x 580 line.
 struct Candidate {
-    const char* name; // as --model takes it
+    std::string name; // as --model takes it
     int model;        // camera model code, 0 for the older line
     int width, height;
 };
 
-const Candidate candidates[] = {
-    {"1", 1, 1312, 1024}, {"2", 2, 1392, 1040}, {"8", 8, 2456, 2064}, {"zq", 0, 752, 580}};
+std::vector<Candidate> candidates() {
+    std::vector<Candidate> c;
+    for (const CameraModel& m : camera_models())
+        c.push_back({std::to_string(m.code), m.code, m.width, m.height});
+    c.push_back({"zq", 0, ZQ_WIDTH, ZQ_HEIGHT});
+    return c;
+}
 
 const char* const usage_main =
     "usage: nocteris-cli COMMAND [ARGS]\n"
@@ -86,18 +91,6 @@ long long file_length(const std::string& path, bool& regular) {
     struct stat st;
     regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     return regular ? static_cast<long long>(st.st_size) : -1;
-}
-
-// The six lengths a frame of w x h can have on disk.
-std::vector<long long> lengths_of(int w, int h) {
-    const long long n = static_cast<long long>(w) * h;
-    auto pad = [](long long bytes) { return (2880 - bytes % 2880) % 2880; };
-    return {2 * n,
-            n / 2,
-            2 * n + 5760,
-            n / 2 + 5760,
-            2 * n + 5760 + pad(2 * n),
-            n / 2 + 5760 + pad(n / 2)};
 }
 
 void use_candidate(const Candidate& c) {
@@ -163,18 +156,23 @@ std::string load(const std::string& path, const std::string& model, std::ostream
         err << "nocteris-cli: " << path << ": not a readable file\n";
         return {};
     }
+    const std::vector<Candidate> all = candidates();
     std::vector<const Candidate*> matches;
-    for (const auto& c : candidates) {
-        const auto ls = lengths_of(c.width, c.height);
-        if (std::find(ls.begin(), ls.end(), len) != ls.end()) matches.push_back(&c);
-    }
+    for (const auto& c : all)
+        if (file_lengths(c.width, c.height).contains(len)) matches.push_back(&c);
     const Candidate* chosen = nullptr;
     if (!model.empty()) {
-        for (const auto& c : candidates)
+        for (const auto& c : all)
             if (model == c.name) chosen = &c;
-        if (!chosen && model.size() == 1 && model[0] >= '3' && model[0] <= '7') {
-            // Models 3 to 6 keep the initial sensor, 7 is the 1392 x 1040 fallback.
-            chosen = model[0] == '7' ? &candidates[1] : &candidates[0];
+        if (!chosen && model.size() == 1 && model[0] >= '1' && model[0] <= '8') {
+            // A code without a sensor of its own takes the model with the one
+            // it sets up: the fallback's, or the initial one for codes 3 to 6.
+            const CameraModel* m = camera_model(model[0] - '0');
+            const SensorState initial;
+            const int w = m ? m->width : initial.cam_width1;
+            const int h = m ? m->height : initial.cam_height1;
+            for (const auto& c : all)
+                if (!chosen && c.model > 0 && c.width == w && c.height == h) chosen = &c;
         }
         if (!chosen) {
             err << "nocteris-cli: unknown model '" << model << "' (1-8 or zq)\n";

@@ -12,38 +12,42 @@ void reset_camera_model_state() {
 
 namespace {
 
-void set_texts(const char* t2x2, const char* tbin, const char* tfull) {
-    std::strncpy(cam.cam_download_2x2, t2x2, sizeof cam.cam_download_2x2 - 1);
-    std::strncpy(cam.cam_download_bin, tbin, sizeof cam.cam_download_bin - 1);
-    std::strncpy(cam.cam_download_full, tfull, sizeof cam.cam_download_full - 1);
-}
+constexpr CameraModel MODELS[] = {
+    {1, 1312, 1024, 0.00645, 8, " - takes 1 second", " - takes < 1 second", " - takes 1-2 seconds"},
+    {2, 1392, 1040, 0.00645, 8, " - takes 1 second", " - takes <1 seconds", " - takes 1-2 seconds"},
+    {8, 2456, 2064, 0.00345, 16, " - takes 3-4 seconds", " - takes 2-3 seconds",
+     " - takes 6-7 seconds"},
+};
 
-void set_sensor(int w, int h, double pix, int divisor) {
-    sensor.cam_width1 = w;
-    sensor.cam_height1 = h;
-    sensor.cam_Pixwidth = pix;
-    sensor.cam_Pixheight = pix;
-    sensor.cam_divisor = divisor;
+constexpr short FALLBACK_CODE = 7;
+constexpr short FALLBACK_ROW = 2;
+
+void copy_text(char (&dst)[32], const char* src) {
+    std::strncpy(dst, src, sizeof dst - 1);
 }
 
 } // namespace
 
+std::span<const CameraModel> camera_models() {
+    return MODELS;
+}
+
+const CameraModel* camera_model(int code) {
+    if (code == FALLBACK_CODE) code = FALLBACK_ROW;
+    for (const CameraModel& m : MODELS)
+        if (m.code == code) return &m;
+    return nullptr;
+}
+
 void set_camera_model_geometry() {
-    switch (cam.cam_type) {
-    case 1:
-        set_sensor(1312, 1024, 0.00645, 8);
-        set_texts(" - takes 1 second", " - takes < 1 second", " - takes 1-2 seconds");
-        break;
-    case 2:
-    case 7:
-        set_sensor(1392, 1040, 0.00645, 8);
-        set_texts(" - takes 1 second", " - takes <1 seconds", " - takes 1-2 seconds");
-        break;
-    case 8:
-        set_sensor(2456, 2064, 0.00345, 16);
-        set_texts(" - takes 3-4 seconds", " - takes 2-3 seconds", " - takes 6-7 seconds");
-        break;
-    default:
-        break; // codes 3-6 keep what the previous set-up left
-    }
+    const CameraModel* m = camera_model(cam.cam_type);
+    if (!m) return; // codes 3-6 keep what the previous set-up left
+    sensor.cam_width1 = m->width;
+    sensor.cam_height1 = m->height;
+    sensor.cam_Pixwidth = m->pixel_mm;
+    sensor.cam_Pixheight = m->pixel_mm;
+    sensor.cam_divisor = m->divisor;
+    copy_text(cam.cam_download_2x2, m->download_2x2);
+    copy_text(cam.cam_download_bin, m->download_bin);
+    copy_text(cam.cam_download_full, m->download_full);
 }

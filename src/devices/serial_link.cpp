@@ -140,13 +140,21 @@ void WriteSerial(int port, const char* text, int length) {
     exchange_block(BLOCK_HEADER_BYTES + length, 0);
 }
 
+namespace {
+
+// Whatever has arrived on the PC port, up to 50 bytes: the count in ReportBuffer.
+int pc_route_read() {
+    serial.pc_received = 0;
+    if (PCSerial_ready()) PCSerial_Read();
+    return serial.pc_received;
+}
+
+} // namespace
+
 void ReadSerial(int port, int length) {
     int available = 0;
     if (pc_serial_route()) {
-        // Whatever has arrived, up to 50 bytes; the count asked for is the mount's.
-        serial.pc_received = 0;
-        if (PCSerial_ready()) PCSerial_Read();
-        available = serial.pc_received;
+        available = pc_route_read(); // the count asked for is the mount's
     } else {
         if (length < 0) length = 0;
         if (length > 0xFFFF) length = 0xFFFF;
@@ -159,9 +167,7 @@ void ReadSerial(int port, int length) {
 void CheckSerialReturn(int port) {
     int available = 0;
     if (pc_serial_route()) {
-        serial.pc_received = 0;
-        if (PCSerial_ready()) PCSerial_Read();
-        available = serial.pc_received;
+        available = pc_route_read();
     } else {
         // The status digit first; anything but '0' comes with a text.
         camera_serial_read(port, 1);

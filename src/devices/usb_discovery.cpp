@@ -114,6 +114,35 @@ void query_filter_wheel(usb::Device& wheel) {
     if (positions >= 1 && positions < cfg.Max_Filters) cfg.Max_Filters = positions;
 }
 
+enum class Walk { Failed, Empty, Found };
+
+// The member-index loop over one interface class: each of the first
+// MAX_INTERFACES records has its VID cleared, and each interface present has
+// its system name read, its ids parsed into `qv_vid` and `qv_pid`, and is
+// handed to visit(record, name). Failed when the class cannot be listed, a
+// name cannot be read or visit returns false (each has shown its message).
+template <class Visit>
+Walk walk_interfaces(usb::InterfaceClass cls, HidDeviceDataType (&records)[USBHid::MAX_INTERFACES],
+                     Visit visit) {
+    std::vector<std::string> paths;
+    if (!list_interfaces(cls, paths)) return Walk::Failed;
+    Walk result = Walk::Empty;
+    for (int index = 0; index < USBHid::MAX_INTERFACES; ++index) {
+        HidDeviceDataType& rec = records[index];
+        rec.VID = 0;
+        if (std::size_t(index) >= paths.size()) continue;
+        result = Walk::Found;
+        char name[DETAIL_BUFFER];
+        if (!copy_system_name(paths[index], name)) {
+            error_box("Could not find the system name for this HID device");
+            return Walk::Failed;
+        }
+        parse_ids(name);
+        if (!visit(rec, name)) return Walk::Failed;
+    }
+    return result;
+}
+
 } // namespace
 
 USBHid::USBHid() {
@@ -123,47 +152,40 @@ USBHid::USBHid() {
 int USBHid::CollectingUSBHidInfo() {
     int result = 0;
     for (usb::InterfaceClass cls : {usb::InterfaceClass::Hid, usb::InterfaceClass::BlockDriver}) {
-        std::vector<std::string> paths;
-        if (!list_interfaces(cls, paths)) return 0;
-        for (int index = 0; index < MAX_INTERFACES; ++index) {
-            HidDeviceDataType& rec = HidDeviceData[index];
-            rec.VID = 0;
-            if (std::size_t(index) >= paths.size()) continue;
-            result = 1;
-            char name[DETAIL_BUFFER];
-            if (!copy_system_name(paths[index], name)) {
-                error_box("Could not find the system name for this HID device");
-                return 0;
-            }
-            parse_ids(name);
-            if (std::strcmp(usbt.qv_pid, usbt.qv_cam_pid) != 0 && !cfg.ignore_pid) continue;
+        const Walk walk =
+            walk_interfaces(cls, HidDeviceData, [&](HidDeviceDataType& rec, const char* name) {
+                if (std::strcmp(usbt.qv_pid, usbt.qv_cam_pid) != 0 && !cfg.ignore_pid) return true;
 
-            int number = decimal_value(usbt.qv_pid);
-            if (number < LOWEST_CAMERA_PID || number > HIGHEST_CAMERA_PID) continue;
-            if (const usb_ids::ModelRow* row = model_row(number)) {
-                cam.cam_type = row->cam_type;
-                std::memcpy(usbt.qv_cam_pid, usbt.qv_pid, sizeof usbt.qv_cam_pid);
-            } else {
-                messages(MSG_OWN_TEXT, "Attached Camera is not supported");
-                cam.cam_type = FALLBACK_MODEL;
-            }
-            platform::ui().send_command(CM_CAMERA_GEOMETRY);
+                int number = decimal_value(usbt.qv_pid);
+                if (number < LOWEST_CAMERA_PID || number > HIGHEST_CAMERA_PID) return true;
+                if (const usb_ids::ModelRow* row = model_row(number)) {
+                    cam.cam_type = row->cam_type;
+                    std::memcpy(usbt.qv_cam_pid, usbt.qv_pid, sizeof usbt.qv_cam_pid);
+                } else {
+                    messages(MSG_OWN_TEXT, "Attached Camera is not supported");
+                    cam.cam_type = FALLBACK_MODEL;
+                }
+                platform::ui().send_command(CM_CAMERA_GEOMETRY);
 
-            std::unique_ptr<usb::Device> dev = usb::open(name);
-            if (!dev) {
-                error_box("Could not open HID device");
-                return 0;
-            }
-            rec.VID = dev->vendor_id();
-            rec.PID = dev->product_id();
-            std::string vendor = dev->manufacturer();
-            copy_text(rec.VendorName, vendor.empty() ? NOT_PRESENT : vendor);
-            // The block driver's product string has no "not present" of its own.
-            std::string product = dev->product();
-            copy_text(rec.ProductName,
-                      product.empty() && cls == usb::InterfaceClass::Hid ? NOT_PRESENT : product);
-            attach_camera(std::move(dev));
-        }
+                std::unique_ptr<usb::Device> dev = usb::open(name);
+                if (!dev) {
+                    error_box("Could not open HID device");
+                    return false;
+                }
+                rec.VID = dev->vendor_id();
+                rec.PID = dev->product_id();
+                std::string vendor = dev->manufacturer();
+                copy_text(rec.VendorName, vendor.empty() ? NOT_PRESENT : vendor);
+                // The block driver's product string has no "not present" of its own.
+                std::string product = dev->product();
+                copy_text(rec.ProductName, product.empty() && cls == usb::InterfaceClass::Hid
+                                               ? NOT_PRESENT
+                                               : product);
+                attach_camera(std::move(dev));
+                return true;
+            });
+        if (walk == Walk::Failed) return 0;
+        if (walk == Walk::Found) result = 1;
     }
 
     if (!camera_attached()) {
@@ -187,30 +209,20 @@ int USBHid::CollectingUSBHidInfo() {
 }
 
 int USBHid::CollectingHidInfo() {
-    std::vector<std::string> paths;
-    if (!list_interfaces(usb::InterfaceClass::Hid, paths)) return 0;
-    int result = 0;
-    for (int index = 0; index < MAX_INTERFACES; ++index) {
-        HidDeviceData[index].VID = 0;
-        if (std::size_t(index) >= paths.size()) continue;
-        result = 1;
-        char name[DETAIL_BUFFER];
-        if (!copy_system_name(paths[index], name)) {
-            error_box("Could not find the system name for this HID device");
-            return 0;
-        }
-        parse_ids(name);
-        if (std::strcmp(usbt.qv_pid, usb_ids::FILTER_WHEEL_PID) != 0 ||
-            std::strcmp(usbt.qv_vid, usb_ids::VENDOR_ID) != 0)
-            continue;
-        std::unique_ptr<usb::Device> wheel = usb::open(name);
-        if (!wheel) {
-            error_box("Could not open HID Filterwheel device");
-            return 0;
-        }
-        usbt.USB_filterwheel = 1;
-        query_filter_wheel(*wheel);
-        attach_filter_wheel(std::move(wheel));
-    }
-    return result;
+    const Walk walk = walk_interfaces(
+        usb::InterfaceClass::Hid, HidDeviceData, [](HidDeviceDataType&, const char* name) {
+            if (std::strcmp(usbt.qv_pid, usb_ids::FILTER_WHEEL_PID) != 0 ||
+                std::strcmp(usbt.qv_vid, usb_ids::VENDOR_ID) != 0)
+                return true;
+            std::unique_ptr<usb::Device> wheel = usb::open(name);
+            if (!wheel) {
+                error_box("Could not open HID Filterwheel device");
+                return false;
+            }
+            usbt.USB_filterwheel = 1;
+            query_filter_wheel(*wheel);
+            attach_filter_wheel(std::move(wheel));
+            return true;
+        });
+    return walk == Walk::Found ? 1 : 0;
 }

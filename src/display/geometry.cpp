@@ -49,20 +49,32 @@ void derive_geometry(const SensorGeometry& s) {
     copy_name(disp.BMPname_focus, s.bmp_focus);
     copy_name(disp.BMPname_guide, s.bmp_guide);
 
-    const int n = s.width * s.height;
-    disp.filelen = 2 * n;
-    disp.filelenbin = n / 2;
-    disp.fullpadding = pad_to_record(2 * n);
-    disp.binpadding = pad_to_record(n / 2);
-    disp.filelenfit = 2 * n + 5760;
-    disp.filelenfitbin = n / 2 + 5760;
-    disp.filelenfitpad = disp.filelenfit + disp.fullpadding;
-    disp.filelenfitbinpad = disp.filelenfitbin + disp.binpadding;
+    const FileLengths len = file_lengths(s.width, s.height);
+    disp.filelen = len.native;
+    disp.filelenbin = len.native_binned;
+    disp.fullpadding = len.fits_padded - len.fits;
+    disp.binpadding = len.fits_binned_padded - len.fits_binned;
+    disp.filelenfit = len.fits;
+    disp.filelenfitbin = len.fits_binned;
+    disp.filelenfitpad = len.fits_padded;
+    disp.filelenfitbinpad = len.fits_binned_padded;
     disp.binned = 0;
 }
 
+FileLengths file_lengths(int width, int height) {
+    const int n = width * height;
+    FileLengths len;
+    len.native = 2 * n;
+    len.native_binned = n / 2;
+    len.fits = 2 * n + 5760;
+    len.fits_binned = n / 2 + 5760;
+    len.fits_padded = len.fits + pad_to_record(2 * n);
+    len.fits_binned_padded = len.fits_binned + pad_to_record(n / 2);
+    return len;
+}
+
 void zq_geometry() {
-    set_image_size(752, 580);
+    set_image_size(ZQ_WIDTH, ZQ_HEIGHT);
     // The older line's whole-image loops run four pixels past 752 x 580.
     disp.intlength = 436164;
     disp.intlength_f = 436164.0;

@@ -20,7 +20,25 @@ void set_image_size(int w, int h);
 // chunking, bitmap names and the recognised file lengths. Clears `binned`.
 void derive_geometry(const SensorGeometry& s);
 
-// The older 752 x 580 camera line.
+// The lengths a file of a width x height frame has: native raw (2 bytes a
+// pixel, a quarter of that when 2 x 2 binned) and FITS (two 2880-byte header
+// records, then the data with or without the fill of its last record).
+struct FileLengths {
+    int native = 0, native_binned = 0;
+    int fits = 0, fits_binned = 0;
+    int fits_padded = 0, fits_binned_padded = 0;
+
+    bool contains(long long len) const {
+        return len == native || len == native_binned || len == fits || len == fits_binned ||
+               len == fits_padded || len == fits_binned_padded;
+    }
+};
+
+FileLengths file_lengths(int width, int height);
+
+// The older camera line's frame.
+constexpr int ZQ_WIDTH = 752;
+constexpr int ZQ_HEIGHT = 580;
 void zq_geometry();
 
 // The full-resolution geometry of the camera in use (`cam`), as every camera

@@ -43,28 +43,26 @@ int load_fixed_frame(const char* name, unsigned short* dest) {
     return r;
 }
 
-bool cache_holds(const char* cached, int width, int height, int binned, int valid,
-                 const char* name) {
-    return valid && width == disp.width1 && height == disp.height1 && binned == disp.binned &&
-           std::strcmp(cached, name ? name : "") == 0;
+bool cache_holds(const FrameCache& c, const char* name) {
+    return c.valid && c.width == disp.width1 && c.height == disp.height1 &&
+           c.binned == disp.binned && std::strcmp(c.name, name ? name : "") == 0;
 }
 
-// Loads `name` into `cache`. Pixels a short file does not reach are zero, so
+// Loads `name` into `pixels`. Pixels a short file does not reach are zero, so
 // nothing left over from another frame is ever applied.
-int load_cache(const char* name, unsigned short* cache, char (&cached_name)[256], int& width,
-               int& height, int& binned, int& valid) {
-    valid = 0;
-    std::fill(cache, cache + image_pixel_count(), 0);
+int load_cache(const char* name, unsigned short* pixels, FrameCache& c) {
+    c.valid = 0;
+    std::fill(pixels, pixels + image_pixel_count(), 0);
     // A frame of the camera's own size first: the fixed frame rules alone
     // would refuse every frame the current cameras take.
-    int r = load_geometry_frame(name, cache);
-    if (r == 12) r = load_fixed_frame(name, cache);
+    int r = load_geometry_frame(name, pixels);
+    if (r == 12) r = load_fixed_frame(name, pixels);
     if (r != 0) return r;
-    fileio::copy_text(cached_name, sizeof cached_name, name ? name : "");
-    width = disp.width1;
-    height = disp.height1;
-    binned = disp.binned;
-    valid = 1;
+    fileio::copy_text(c.name, sizeof c.name, name ? name : "");
+    c.width = disp.width1;
+    c.height = disp.height1;
+    c.binned = disp.binned;
+    c.valid = 1;
     return 0;
 }
 
@@ -128,10 +126,8 @@ void do_flat_field(unsigned short* fredptr, const unsigned short* trialptr, doub
 }
 
 int auto_remove(int darkframe_loaded, const char* fileName, unsigned short* fredptr) {
-    if (!darkframe_loaded || !cache_holds(calib.dark_name, calib.dark_width, calib.dark_height,
-                                          calib.dark_binned, calib.dark_valid, fileName)) {
-        const int r = load_cache(fileName, dark_int, calib.dark_name, calib.dark_width,
-                                 calib.dark_height, calib.dark_binned, calib.dark_valid);
+    if (!darkframe_loaded || !cache_holds(calib.dark, fileName)) {
+        const int r = load_cache(fileName, dark_int, calib.dark);
         if (r != 0) return r;
     }
     do_subtract_image(fredptr, dark_int);
@@ -139,10 +135,8 @@ int auto_remove(int darkframe_loaded, const char* fileName, unsigned short* fred
 }
 
 int auto_flatfield(int flatfield_loaded, const char* fileName, unsigned short* fredptr) {
-    if (!flatfield_loaded || !cache_holds(calib.flat_name, calib.flat_width, calib.flat_height,
-                                          calib.flat_binned, calib.flat_valid, fileName)) {
-        const int r = load_cache(fileName, flat_int, calib.flat_name, calib.flat_width,
-                                 calib.flat_height, calib.flat_binned, calib.flat_valid);
+    if (!flatfield_loaded || !cache_holds(calib.flat, fileName)) {
+        const int r = load_cache(fileName, flat_int, calib.flat);
         if (r != 0) return r;
         calib.flat_level = flat_reference_level(flat_int);
     }

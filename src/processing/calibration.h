@@ -39,14 +39,16 @@ int auto_flatfield(int flatfield_loaded, const char* fileName, unsigned short* f
 const unsigned short* dark_cache();
 const unsigned short* flat_cache();
 
-// What the caches hold.
+// What one cache holds: the file and the geometry it was loaded for.
+struct FrameCache {
+    char name[256] = "";
+    int width = 0, height = 0, binned = 0;
+    int valid = 0;
+};
+
 struct CalibrationState {
-    char dark_name[256] = "";
-    int dark_width = 0, dark_height = 0, dark_binned = 0;
-    int dark_valid = 0;
-    char flat_name[256] = "";
-    int flat_width = 0, flat_height = 0, flat_binned = 0;
-    int flat_valid = 0;
+    FrameCache dark;
+    FrameCache flat;
     double flat_level = 0.0;
 };
 

@@ -4,6 +4,7 @@
 #include "display/image_store.h"
 #include "platform/ui.h"
 #include "processing/filter_state.h"
+#include "processing/parallel.h"
 
 #include <algorithm>
 #include <array>
@@ -61,50 +62,9 @@ ALWAYS_INLINE void store(u16* p, const u16v& v) {
 
 constexpr int CHUNK_ROWS = 16;
 
+// Small images are not worth a thread.
 int thread_count(int rows) {
-    int t = filt.threads > 0 ? filt.threads : static_cast<int>(std::thread::hardware_concurrency());
-    t = std::clamp(t, 1, 64);
-    // Small images are not worth a thread.
-    return std::max(1, std::min(t, rows / CHUNK_ROWS));
-}
-
-// Runs work(band, first, end) over rows [y0, y1): one contiguous band per
-// thread, each band in chunks of CHUNK_ROWS. Output rows are disjoint, so the
-// result does not depend on the split. Progress is reported on the calling
-// thread only, which is the one that may touch the user interface.
-void for_rows(int y0, int y1, int bands, const std::function<void(int, int, int)>& work,
-              const RowProgress& progress) {
-    const int rows = y1 - y0;
-    if (rows <= 0) return;
-    std::atomic<int> done{0};
-    auto band_rows = [&](int band, int first, int end) {
-        for (int y = first; y < end; y += CHUNK_ROWS) {
-            const int e = std::min(end, y + CHUNK_ROWS);
-            work(band, y, e);
-            done.fetch_add(e - y, std::memory_order_relaxed);
-            if (band == 0 && progress) progress(done.load(std::memory_order_relaxed));
-        }
-    };
-    auto band_start = [&](int b) {
-        return y0 + static_cast<int>(static_cast<long long>(rows) * b / bands);
-    };
-    std::vector<std::thread> pool;
-    for (int b = 1; b < bands; ++b) {
-        try {
-            pool.emplace_back(band_rows, b, band_start(b), band_start(b + 1));
-        } catch (...) {
-            band_rows(b, band_start(b), band_start(b + 1)); // no thread to be had: run it here
-        }
-    }
-    band_rows(0, band_start(0), band_start(1));
-    if (progress) {
-        while (done.load(std::memory_order_relaxed) < rows) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            progress(done.load(std::memory_order_relaxed));
-        }
-    }
-    for (std::thread& t : pool) t.join();
-    if (progress) progress(rows);
+    return parallel::thread_count(filt.threads, rows / CHUNK_ROWS);
 }
 
 bool valid_frame(int w, int h) {
@@ -544,7 +504,7 @@ bool convolve_pixels(const unsigned short* src, unsigned short* dst, int w, int 
             for (int x = radius; x < w - radius; ++x)
                 conv_pixel_generic(src, dst, w, x, y, radius, mask[kernel], divisor);
     };
-    for_rows(y0, y1, thread_count(y1 - y0), work, progress);
+    parallel::for_rows(y0, y1, CHUNK_ROWS, thread_count(y1 - y0), work, progress);
     return true;
 }
 
@@ -561,7 +521,7 @@ bool unsharp_pixels(const unsigned short* src, unsigned short* dst, int w, int h
     auto work = [&](int band, int a, int b) {
         fn(src, dst, w, a, b, power, boxes[static_cast<std::size_t>(band)]);
     };
-    for_rows(y0, y1, bands, work, progress);
+    parallel::for_rows(y0, y1, CHUNK_ROWS, bands, work, progress);
     return true;
 }
 
@@ -575,7 +535,7 @@ bool median_pixels(const unsigned short* src, unsigned short* dst, int w, int h,
                       : radius == 2 ? median_rows_fn<2>()
                                     : median_rows_fn<3>();
     auto work = [&](int, int a, int b) { fn(src, dst, w, a, b, power); };
-    for_rows(y0, y1, thread_count(y1 - y0), work, {});
+    parallel::for_rows(y0, y1, CHUNK_ROWS, thread_count(y1 - y0), work, {});
     return true;
 }
 
@@ -753,7 +713,7 @@ bool gradient_filter(unsigned short* img) {
         }
     };
     const int top = label_rows(img, w);
-    for_rows(top, h, thread_count(h - top), work, {});
+    parallel::for_rows(top, h, CHUNK_ROWS, thread_count(h - top), work, {});
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "display/history.h"
 #include "display/image_store.h"
 #include "platform/ui.h"
+#include "processing/parallel.h"
 #include "processing/processing_state.h"
 
 #include <algorithm>
@@ -104,76 +105,29 @@ Span block(int k, std::size_t band, std::size_t total) {
 
 int apply_threads(std::size_t pixels) {
     if (pixels < THREADED_MIN_PIXELS) return 1;
-    int t = proc.apply_threads;
-    if (t <= 0) t = static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(t, 1, 16);
+    return parallel::thread_count(proc.apply_threads, 16);
 }
 
-// Maps the blocks, advancing the progress bar after each one. Helper threads
-// and this thread take small pieces in order, and this thread reports each
-// block once all of its pieces are done: the bar moves from the calling
-// thread, and a helper the scheduler puts aside holds up one small piece at
-// most, never a whole block (as a barrier per block did on a busy machine).
+// Maps the blocks in small pieces, advancing the progress bar from the
+// calling thread as each block's worth of pieces is done: a helper the
+// scheduler puts aside holds up one small piece at most, never a whole block
+// (as a barrier per block did on a busy machine).
 void map_blocks(std::size_t band, std::size_t total) {
     const std::uint16_t* table = proc.stretch_table;
     unsigned short* px = image;
-    auto map_piece = [&](int k, int piece, int pieces) {
-        const Span s = block(k, band, total);
+    auto map_piece = [&](int, int c) {
+        const Span s = block(c / PIECES, band, total);
         const std::size_t len = s.end - s.begin;
-        const std::size_t lo = s.begin + len * piece / pieces;
-        const std::size_t hi = s.begin + len * (piece + 1) / pieces;
+        const std::size_t lo = s.begin + len * (c % PIECES) / PIECES;
+        const std::size_t hi = s.begin + len * (c % PIECES + 1) / PIECES;
         map_pixels(px + lo, hi - lo, table);
     };
-
-    const int threads = apply_threads(total - band);
-    if (threads == 1) {
-        for (int k = 0; k < BLOCKS; ++k) {
-            map_piece(k, 0, 1);
-            platform::ui().progress_update(PROGRESS_STEP * (k + 1));
-        }
-        return;
-    }
-
-    std::atomic<int> next{0};
-    std::atomic<int> done[BLOCKS] = {};
-    auto take = [&]() -> bool {
-        const int c = next.fetch_add(1, std::memory_order_relaxed);
-        if (c >= BLOCKS * PIECES) return false;
-        map_piece(c / PIECES, c % PIECES, PIECES);
-        std::atomic<int>& d = done[c / PIECES];
-        d.fetch_add(1, std::memory_order_release);
-        d.notify_one();
-        return true;
+    int reported = 0;
+    auto progress = [&](int pieces_done) {
+        while (reported < pieces_done / PIECES)
+            platform::ui().progress_update(PROGRESS_STEP * ++reported);
     };
-
-    std::vector<std::jthread> helpers;
-    helpers.reserve(threads - 1);
-    for (int t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back([&] {
-                while (take()) {
-                }
-            });
-        } catch (const std::system_error&) {
-            break; // fewer helpers: the pieces are shared by whoever runs
-        }
-    }
-
-    for (int reported = 0; reported < BLOCKS;) {
-        const bool took = take();
-        for (;;) {
-            const int d = done[reported].load(std::memory_order_acquire);
-            if (d == PIECES) {
-                ++reported;
-                platform::ui().progress_update(PROGRESS_STEP * reported);
-                if (reported == BLOCKS) break;
-            } else if (!took) {
-                done[reported].wait(d, std::memory_order_acquire); // a helper is finishing it
-            } else {
-                break;
-            }
-        }
-    }
+    parallel::for_pieces(BLOCKS * PIECES, apply_threads(total - band), map_piece, progress);
 }
 
 } // namespace

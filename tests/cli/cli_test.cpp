@@ -114,6 +114,27 @@ TEST_F(CliTest, RefusesWhatItCannotRead) {
     EXPECT_EQ(run({"convert", raw, home + "/no/such/dir/out.fit"}), 1);
 }
 
+TEST_F(CliTest, ModelCodesWithoutASensorOfTheirOwnTakeTheOneTheySetUp) {
+    // Codes 3 to 6 keep the initial 1312 x 1024 sensor, 7 is the 1392 x 1040 fallback.
+    const std::string small = native(1312, 1024, "~small"), large = native(1392, 1040, "~large");
+    for (const char* code : {"3", "4", "5", "6"}) {
+        SCOPED_TRACE(code);
+        ASSERT_EQ(run({"info", small, "--model", code}), 0) << err.str();
+        EXPECT_NE(out.str().find("image:       1312 x 1024"), std::string::npos);
+        EXPECT_NE(out.str().find("pixel size:  0.00645 x 0.00645 mm"), std::string::npos)
+            << "model 1's sensor";
+        EXPECT_EQ(run({"info", large, "--model", code}), 1);
+        EXPECT_NE(err.str().find("(1312 x 1024)"), std::string::npos);
+    }
+    EXPECT_EQ(run({"info", small, "--model", "7"}), 1);
+    EXPECT_NE(err.str().find("no file of model 7 (1392 x 1040)"), std::string::npos);
+    for (const char* code : {"0", "9", "12", "ZQ1"}) {
+        EXPECT_EQ(run({"info", small, "--model", code}), 1) << code;
+        EXPECT_NE(err.str().find("unknown model"), std::string::npos) << code;
+    }
+    EXPECT_EQ(run({"info", native(752, 580, "~zq"), "--model", "ZQ"}), 0) << err.str();
+}
+
 TEST_F(CliTest, ProcessAppliesOperationsInOrderAndRecordsTheHistory) {
     const std::string raw = native(1392, 1040, "~frame");
     // Inverting twice gives the image back except for the lowest bit, which
