@@ -1,5 +1,5 @@
 #pragma once
-#include "processing/stretch_controls.h" // ScrollAction
+#include "display/scroll_action.h"
 
 // The rules behind the camera control dialog, on the globals it edits, so
 // the dialog stays thin and the rules are tested without a window. The

@@ -5,6 +5,9 @@
 #include "acquisition/camera_controls.h"
 #include "acquisition/filter_wheel.h"
 #include "acquisition/sequence.h"
+#include "dialogs/controls.h"
+#include "dialogs/dib_image.h"
+#include "dialogs/scroll_binding.h"
 #include "display/dib.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
@@ -14,7 +17,6 @@
 #include "platform/clock.h"
 #include "platform/host_path.h"
 #include "platform/ui.h"
-#include "processing/stretch_dialog.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
 
@@ -35,8 +37,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <functional>
 
 namespace {
 
@@ -55,41 +55,9 @@ const char* const HELP_TEXT =
     "for the set delay between images.\n\n"
     "While a sequence runs, any key or mouse click stops it after the current image.";
 
-QString id_name(int id) {
-    return QStringLiteral("id%1").arg(id);
-}
-
-QPushButton* make_button(QWidget* parent, int id, const char* text) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(id_name(id));
-    b->setAutoDefault(false);
-    return b;
-}
-
-QCheckBox* make_check(QWidget* parent, int id, const char* text) {
-    auto* c = new QCheckBox(text, parent);
-    c->setObjectName(id_name(id));
-    return c;
-}
-
-// `chars` digits wide; read-only edits only show values.
-QLineEdit* make_edit(QWidget* parent, int id, int chars, bool read_only = true) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(id_name(id));
-    e->setReadOnly(read_only);
-    if (read_only) e->setFocusPolicy(Qt::ClickFocus);
-    e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + 14);
-    return e;
-}
-
-QScrollBar* make_bar(QWidget* parent, int id, int width = 150) {
-    auto* bar = new QScrollBar(Qt::Horizontal, parent);
-    bar->setObjectName(id_name(id));
-    bar->setSingleStep(1);
-    bar->setPageStep(10);
-    bar->setMinimumWidth(width);
-    return bar;
-}
+// The fields here sit closer to their digits than the other dialogs' do.
+constexpr int FRAME = 14;
+constexpr int BAR_WIDTH = 150;
 
 QLabel* label(QWidget* parent, const char* text) {
     return new QLabel(text, parent);
@@ -188,19 +156,19 @@ void TQVDialog::build() {
         {744, &cfg.ignore_backlash}};
     for (const auto& [id, flag] : flags) {
         int* f = flag;
-        connect(findChild<QCheckBox*>(id_name(id)), &QCheckBox::clicked, this, [this, f] {
+        connect(find_control<QCheckBox>(this, id), &QCheckBox::clicked, this, [this, f] {
             take_typed();
             *f = !*f;
             show_values();
         });
     }
-    connect(findChild<QCheckBox*>(id_name(710)), &QCheckBox::clicked, this, [this] {
+    connect(find_control<QCheckBox>(this, 710), &QCheckBox::clicked, this, [this] {
         take_typed();
         toggle_series_exposure();
         show_values();
     });
     // The main window owns the display stretch; the box shows its state.
-    connect(findChild<QCheckBox*>(id_name(748)), &QCheckBox::clicked, this, [this] {
+    connect(find_control<QCheckBox>(this, 748), &QCheckBox::clicked, this, [this] {
         take_typed();
         platform::ui().send_command(CM_STRETCH_TOGGLE);
         show_values();
@@ -246,16 +214,16 @@ QWidget* TQVDialog::build_picture_column() {
     auto* cg = new QGridLayout(coords);
     cg->addWidget(label(coords, "Guide star"), 0, 0);
     cg->addWidget(label(coords, "x"), 0, 1, Qt::AlignRight);
-    cg->addWidget(make_edit(coords, 751, 5), 0, 2);
+    cg->addWidget(make_readout(coords, 751, {5, FRAME}), 0, 2);
     cg->addWidget(label(coords, "y"), 0, 3, Qt::AlignRight);
-    cg->addWidget(make_edit(coords, 752, 5), 0, 4);
+    cg->addWidget(make_readout(coords, 752, {5, FRAME}), 0, 4);
     cg->addWidget(label(coords, "Pointer"), 1, 0);
     cg->addWidget(label(coords, "x"), 1, 1, Qt::AlignRight);
-    cg->addWidget(make_edit(coords, 754, 5), 1, 2);
+    cg->addWidget(make_readout(coords, 754, {5, FRAME}), 1, 2);
     cg->addWidget(label(coords, "y"), 1, 3, Qt::AlignRight);
-    cg->addWidget(make_edit(coords, 755, 5), 1, 4);
+    cg->addWidget(make_readout(coords, 755, {5, FRAME}), 1, 4);
     cg->addWidget(label(coords, "value"), 1, 5, Qt::AlignRight);
-    cg->addWidget(make_edit(coords, 753, 5), 1, 6);
+    cg->addWidget(make_readout(coords, 753, {5, FRAME}), 1, 6);
     cg->setColumnStretch(7, 1);
     v->addWidget(coords);
 
@@ -267,9 +235,9 @@ QWidget* TQVDialog::build_picture_column() {
     fg->addWidget(stop, 0, 1);
     fg->addWidget(make_check(focus, 132, "Pause between frames"), 0, 2, 1, 3);
     fg->addWidget(label(focus, "Max Value"), 1, 0);
-    fg->addWidget(make_edit(focus, 109, 5), 1, 1);
+    fg->addWidget(make_readout(focus, 109, {5, FRAME}), 1, 1);
     fg->addWidget(label(focus, "FWHM"), 1, 2, Qt::AlignRight);
-    fg->addWidget(make_edit(focus, 716, 4), 1, 3);
+    fg->addWidget(make_readout(focus, 716, {4, FRAME}), 1, 3);
     QScrollBar* stretch = make_bar(focus, 124, 120);
     stretch->setPageStep(2);
     fg->addWidget(label(focus, "Stretch"), 2, 0);
@@ -304,8 +272,7 @@ QWidget* TQVDialog::build_exposure_column() {
                           {704, "Seconds", 's'},
                           {705, "Minutes", 'm'}};
     for (int i = 0; i < 5; ++i) {
-        auto* r = new QRadioButton(list[i].text, ranges);
-        r->setObjectName(id_name(list[i].id));
+        QRadioButton* r = make_radio(ranges, list[i].id, list[i].text);
         rg->addWidget(r, i / 3, i % 3);
         const char range = list[i].range;
         connect(r, &QRadioButton::clicked, this, [this, range] {
@@ -318,20 +285,20 @@ QWidget* TQVDialog::build_exposure_column() {
 
     auto* expo = group(column, "Exposure");
     auto* eg = new QGridLayout(expo);
-    QScrollBar* value_bar = make_bar(expo, 104);
-    exposure_edit_ = make_edit(expo, 105, 6, false);
+    QScrollBar* value_bar = make_bar(expo, 104, BAR_WIDTH);
+    exposure_edit_ = make_edit(expo, 105, {6, FRAME});
     exposure_edit_->setMaxLength(9);
-    QScrollBar* count_bar = make_bar(expo, 111);
-    QScrollBar* delay_bar = make_bar(expo, 119);
+    QScrollBar* count_bar = make_bar(expo, 111, BAR_WIDTH);
+    QScrollBar* delay_bar = make_bar(expo, 119, BAR_WIDTH);
     eg->addWidget(label(expo, "Exposure Value"), 0, 0);
     eg->addWidget(value_bar, 0, 1);
     eg->addWidget(exposure_edit_, 0, 2);
     eg->addWidget(label(expo, "No of Exposures"), 1, 0);
     eg->addWidget(count_bar, 1, 1);
-    eg->addWidget(make_edit(expo, 112, 6), 1, 2);
+    eg->addWidget(make_readout(expo, 112, {6, FRAME}), 1, 2);
     eg->addWidget(label(expo, "Delay between exposures (mins)"), 2, 0);
     eg->addWidget(delay_bar, 2, 1);
-    eg->addWidget(make_edit(expo, 120, 6), 2, 2);
+    eg->addWidget(make_readout(expo, 120, {6, FRAME}), 2, 2);
     auto* checks = new QGridLayout;
     checks->addWidget(make_check(expo, 106, "Average Multiple Exposures"), 0, 0);
     checks->addWidget(make_check(expo, 115, "Alternative Slew Method"), 0, 1);
@@ -342,7 +309,7 @@ QWidget* TQVDialog::build_exposure_column() {
     eg->addLayout(checks, 3, 0, 1, 3);
     auto* mode_row = new QHBoxLayout;
     mode_row->addWidget(label(expo, "Camera Mode"));
-    mode_row->addWidget(make_edit(expo, 17, 16));
+    mode_row->addWidget(make_readout(expo, 17, {16, FRAME}));
     mode_row->addStretch(1);
     eg->addLayout(mode_row, 4, 0, 1, 3);
     v->addWidget(expo);
@@ -367,13 +334,13 @@ QWidget* TQVDialog::build_exposure_column() {
     auto* calib = group(column, "Calibration and Saving");
     auto* cg = new QGridLayout(calib);
     cg->addWidget(make_check(calib, 113, "Auto-Remove Dark Frame"), 0, 0);
-    cg->addWidget(make_edit(calib, 114, 18), 0, 1, 1, 3);
+    cg->addWidget(make_readout(calib, 114, {18, FRAME}), 0, 1, 1, 3);
     cg->addWidget(make_check(calib, 122, "Auto-Apply Flatfield"), 1, 0);
-    cg->addWidget(make_edit(calib, 123, 18), 1, 1, 1, 3);
+    cg->addWidget(make_readout(calib, 123, {18, FRAME}), 1, 1, 1, 3);
     cg->addWidget(label(calib, "Directory"), 2, 0);
-    cg->addWidget(make_edit(calib, 139, 11), 2, 1);
+    cg->addWidget(make_readout(calib, 139, {11, FRAME}), 2, 1);
     cg->addWidget(label(calib, "Last File no."), 2, 2, Qt::AlignRight);
-    cg->addWidget(make_edit(calib, 121, 5), 2, 3);
+    cg->addWidget(make_readout(calib, 121, {5, FRAME}), 2, 3);
     v->addWidget(calib);
 
     auto* wheel = group(column, "Filter Wheel");
@@ -386,8 +353,8 @@ QWidget* TQVDialog::build_exposure_column() {
     wg->addWidget(prev, 0, 2);
     auto* pos_row = new QHBoxLayout;
     pos_row->addWidget(label(wheel, "Position"));
-    pos_row->addWidget(make_edit(wheel, 10, 2));
-    pos_row->addWidget(make_edit(wheel, 11, 10));
+    pos_row->addWidget(make_readout(wheel, 10, {2, FRAME}));
+    pos_row->addWidget(make_readout(wheel, 11, {10, FRAME}));
     pos_row->addStretch(1);
     wg->addLayout(pos_row, 1, 0, 1, 3);
     wg->addWidget(make_check(wheel, 781, "Auto Advance Filter"), 2, 0, 1, 3);
@@ -418,7 +385,7 @@ QWidget* TQVDialog::build_guiding_column() {
     QCheckBox* apply = make_check(dark, 725, "Apply Dark Frame");
     dg->addWidget(take, 0, 0);
     dg->addWidget(apply, 0, 1);
-    QLineEdit* status = make_edit(dark, 723, 24);
+    QLineEdit* status = make_readout(dark, 723, {24, FRAME});
     status->setMinimumWidth(status->width());
     status->setMaximumWidth(QWIDGETSIZE_MAX);
     dg->addWidget(status, 1, 0, 1, 2);
@@ -438,7 +405,7 @@ QWidget* TQVDialog::build_guiding_column() {
     gg->addWidget(label(guiding, "E / W"), row, 2, Qt::AlignRight);
     gg->addWidget(make_bar(guiding, 722, 100), row++, 3);
     gg->addWidget(make_button(guiding, 727, "Train"), row, 0);
-    gg->addWidget(make_edit(guiding, 728, 16), row, 1, 1, 2);
+    gg->addWidget(make_readout(guiding, 728, {16, FRAME}), row, 1, 1, 2);
     gg->addWidget(make_button(guiding, 729, "Use Defaults"), row++, 3);
 
     auto* params = new QGridLayout;
@@ -455,11 +422,11 @@ QWidget* TQVDialog::build_guiding_column() {
                 {"Dec backlash", 734, 738},
                 {"RA angle", 739, 741}};
     for (int i = 0; i < 5; ++i) {
-        QLineEdit* def = make_edit(guiding, rows[i].def, 6, false);
+        QLineEdit* def = make_edit(guiding, rows[i].def, {6, FRAME});
         def->setMaxLength(6);
         params->addWidget(label(guiding, rows[i].name), i + 1, 0);
         params->addWidget(def, i + 1, 1);
-        params->addWidget(make_edit(guiding, rows[i].latest, 6), i + 1, 2);
+        params->addWidget(make_readout(guiding, rows[i].latest, {6, FRAME}), i + 1, 2);
     }
     QPushButton* change = make_button(guiding, 742, "Change Defaults");
     QPushButton* latest = make_button(guiding, 743, "Save Latest");
@@ -473,7 +440,7 @@ QWidget* TQVDialog::build_guiding_column() {
     gg->addWidget(ns, row, 0, 1, 2);
     gg->addWidget(ew, row++, 2, 1, 2);
     gg->addWidget(label(guiding, "Guiding Mode"), row, 0);
-    gg->addWidget(make_edit(guiding, 761, 14), row, 1, 1, 2);
+    gg->addWidget(make_readout(guiding, 761, {14, FRAME}), row, 1, 1, 2);
     gg->addWidget(make_button(guiding, 762, "Switch"), row++, 3);
     gg->addWidget(make_button(guiding, 15, "Start Guiding"), row++, 0, 1, 4);
     v->addWidget(guiding);
@@ -504,20 +471,20 @@ QWidget* TQVDialog::build_guiding_column() {
     auto* ao = group(column, "AO Unit Controls");
     auto* ag = new QGridLayout(ao);
     ag->addWidget(label(ao, "Rate x"), 0, 0);
-    ag->addWidget(make_edit(ao, 763, 4), 0, 1);
+    ag->addWidget(make_readout(ao, 763, {4, FRAME}), 0, 1);
     ag->addWidget(label(ao, "y"), 0, 2, Qt::AlignRight);
-    ag->addWidget(make_edit(ao, 764, 4), 0, 3);
+    ag->addWidget(make_readout(ao, 764, {4, FRAME}), 0, 3);
     ag->addWidget(make_button(ao, 767, "Set Values"), 0, 4);
     ag->addWidget(label(ao, "Trained x"), 1, 0);
-    ag->addWidget(make_edit(ao, 765, 4), 1, 1);
+    ag->addWidget(make_readout(ao, 765, {4, FRAME}), 1, 1);
     ag->addWidget(label(ao, "y"), 1, 2, Qt::AlignRight);
-    ag->addWidget(make_edit(ao, 766, 4), 1, 3);
+    ag->addWidget(make_readout(ao, 766, {4, FRAME}), 1, 3);
     ag->addWidget(make_button(ao, 768, "Copy Trained"), 1, 4);
     ag->addWidget(make_button(ao, 769, "Swap AO n/s"), 2, 0, 1, 2);
     ag->addWidget(make_button(ao, 770, "Swap AO e/w"), 2, 2, 1, 2);
     ag->addWidget(make_button(ao, 771, "Train AO"), 2, 4);
     ag->addWidget(label(ao, "Mode"), 3, 0);
-    ag->addWidget(make_edit(ao, 773, 8), 3, 1, 1, 3);
+    ag->addWidget(make_readout(ao, 773, {8, FRAME}), 3, 1, 1, 3);
     ag->addWidget(make_button(ao, 774, "Change Mode"), 3, 4);
     ag->addWidget(make_button(ao, 772, "Centralise"), 4, 4);
     v->addWidget(ao);
@@ -527,14 +494,14 @@ QWidget* TQVDialog::build_guiding_column() {
     // own parts of the program; here they are shown but not offered.
     for (int id :
          {15, 721, 722, 727, 729, 762, 763, 764, 765, 766, 767, 768, 769, 770, 771, 772, 773, 774})
-        if (auto* w = findChild<QWidget*>(id_name(id))) w->setEnabled(false);
+        if (auto* w = find_control<QWidget>(this, id)) w->setEnabled(false);
     show_guiding_defaults();
     return column;
 }
 
 void TQVDialog::show_guiding_defaults() {
     const auto set = [this](int id, long v) {
-        if (auto* e = findChild<QLineEdit*>(id_name(id))) e->setText(QString::number(v));
+        if (auto* e = find_control<QLineEdit>(this, id)) e->setText(QString::number(v));
     };
     set(730, cfg.slewx);
     set(732, cfg.slewy);
@@ -544,7 +511,7 @@ void TQVDialog::show_guiding_defaults() {
 }
 
 QString TQVDialog::text_of(int id) const {
-    auto* e = findChild<QLineEdit*>(id_name(id));
+    auto* e = find_control<QLineEdit>(this, id);
     return e ? e->text() : QString();
 }
 
@@ -554,18 +521,18 @@ void TQVDialog::take_typed() {
 
 void TQVDialog::show_values() {
     const auto set_text = [this](int id, const QString& text) {
-        if (auto* e = findChild<QLineEdit*>(id_name(id)))
+        if (auto* e = find_control<QLineEdit>(this, id))
             if (e->text() != text) e->setText(text);
     };
     const auto set_number = [&](int id, long v) { set_text(id, QString::number(v)); };
     const auto set_check = [this](int id, bool on) {
-        if (auto* b = findChild<QAbstractButton*>(id_name(id))) b->setChecked(on);
+        if (auto* b = find_control<QAbstractButton>(this, id)) b->setChecked(on);
     };
     const auto enable = [this](int id, bool on) {
-        if (auto* w = findChild<QWidget*>(id_name(id))) w->setEnabled(on);
+        if (auto* w = find_control<QWidget>(this, id)) w->setEnabled(on);
     };
     const auto set_bar = [this](int id, int lo, int hi, int v) {
-        if (auto* b = findChild<QScrollBar*>(id_name(id))) {
+        if (auto* b = find_control<QScrollBar>(this, id)) {
             b->setRange(lo, hi);
             b->setValue(std::clamp(v, lo, hi));
         }
@@ -625,7 +592,7 @@ void TQVDialog::show_values() {
     set_text(723, guide_dark_status_text());
     enable(725, acq.guider_darkframe_loaded);
     set_text(728, trained_vals_text());
-    if (auto* b = findChild<QPushButton*>(id_name(729))) b->setText(use_default_caption());
+    if (auto* b = find_control<QPushButton>(this, 729)) b->setText(use_default_caption());
     set_number(735, autoguide.RA_rate);
     set_number(736, autoguide.Dec_rate);
     set_number(737, autoguide.RA_backlash);
@@ -743,7 +710,7 @@ void TQVDialog::Help() {
 
 void TQVDialog::picture_move(QPoint at) {
     const auto set = [this](int id, const QString& t) {
-        if (auto* e = findChild<QLineEdit*>(id_name(id))) e->setText(t);
+        if (auto* e = find_control<QLineEdit>(this, id)) e->setText(t);
     };
     const int value = picture_pixel_value(at.x(), at.y());
     if (value < 0) return;
@@ -772,18 +739,6 @@ bool TQVDialog::eventFilter(QObject* obj, QEvent* ev) {
             acq.stopit = 1;
     }
     return QDialog::eventFilter(obj, ev);
-}
-
-QImage dib_image(const Dib& dib) {
-    QImage img(dib.width, dib.height, QImage::Format_Indexed8);
-    QList<QRgb> colours(256);
-    for (int i = 0; i < 256; ++i)
-        colours[i] = qRgb(dib.palette[i][2], dib.palette[i][1], dib.palette[i][0]);
-    img.setColorTable(colours);
-    for (int y = 0; y < dib.height; ++y)
-        std::memcpy(img.scanLine(y), dib.pixels.data() + static_cast<std::size_t>(y) * dib.width,
-                    static_cast<std::size_t>(dib.width));
-    return img;
 }
 
 bool run_camera_dialog(QWidget* parent) {

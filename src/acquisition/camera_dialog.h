@@ -4,7 +4,6 @@
 
 class QLineEdit;
 class QWidget;
-struct Dib;
 
 // The camera control dialog, "Nocteris Control Interface": exposure and
 // imaging options, the focusing preview ("Start"/"Stop") with its
@@ -65,7 +64,3 @@ class TQVDialog : public QDialog {
 
 // Runs the dialog modally; true when it closed through "Take Photo".
 bool run_camera_dialog(QWidget* parent);
-
-// A loaded display bitmap as an indexed image with its palette (also used by
-// the guiding information window).
-QImage dib_image(const Dib& dib);

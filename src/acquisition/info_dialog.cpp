@@ -1,6 +1,7 @@
 #include "acquisition/info_dialog.h"
 
-#include "acquisition/camera_dialog.h"
+#include "dialogs/controls.h"
+#include "dialogs/dib_image.h"
 #include "display/dib.h"
 #include "display/image_store.h"
 #include "platform/host_path.h"
@@ -44,13 +45,6 @@ class FocusView : public QWidget {
     const QImage& image_;
 };
 
-QLabel* value_label(QWidget* parent, int id) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(QStringLiteral("id%1").arg(id));
-    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return l;
-}
-
 } // namespace
 
 TInfoDialog::TInfoDialog(QWidget* parent) : QDialog(parent) {
@@ -59,15 +53,14 @@ TInfoDialog::TInfoDialog(QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
     picture_ = new FocusView(this, focus_);
     layout->addWidget(picture_, 0, Qt::AlignHCenter);
-    star_ = value_label(this, 101);
-    slews_ = value_label(this, 102);
-    ao_ = value_label(this, 103);
-    layout->addWidget(star_);
-    layout->addWidget(slews_);
-    layout->addWidget(ao_);
-    auto* stop = new QPushButton("Stop", this);
-    stop->setObjectName("id108");
-    stop->setAutoDefault(false);
+    star_ = make_label(this, 101);
+    slews_ = make_label(this, 102);
+    ao_ = make_label(this, 103);
+    for (QLabel* l : {star_, slews_, ao_}) {
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(l);
+    }
+    QPushButton* stop = make_button(this, 108, "Stop");
     layout->addWidget(stop, 0, Qt::AlignRight);
     connect(stop, &QPushButton::clicked, this, [] { guide.guider_guiding_standalone = 0; });
     InfoUpdate(0, 0, 0, 0);

@@ -1,5 +1,7 @@
 #include "acquisition/wait_dialog.h"
 
+#include "dialogs/controls.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -8,8 +10,7 @@ TWaitDialog::TWaitDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(30, 24, 30, 24);
-    auto* text = new QLabel("Initialisation in Progress", this);
-    text->setObjectName("id101");
+    QLabel* text = make_label(this, 101, "Initialisation in Progress");
     text->setAlignment(Qt::AlignCenter);
     layout->addWidget(text);
 }

@@ -1,5 +1,7 @@
 #include "app/about_dialog.h"
 
+#include "dialogs/controls.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
@@ -20,7 +22,7 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->setCenterButtons(true);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("id1");
+    named(buttons->button(QDialogButtonBox::Ok), 1);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     box->addWidget(buttons);
 }

@@ -1,11 +1,11 @@
 #include "app/app_logic.h"
 
 #include "analysis/analysis_state.h"
-#include "processing/stacking.h"
 #include "devices/camera_models.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
 #include "platform/messages.h"
+#include "processing/stacking.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
 #include "star/centroid.h"

@@ -1,5 +1,7 @@
 #include "app/delete_dialog.h"
 
+#include "dialogs/controls.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,14 +13,13 @@ TDeleteDialog::TDeleteDialog(QWidget* parent, const QString& path) : QDialog(par
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(20, 16, 20, 12);
     box->addWidget(new QLabel("Delete this file?", this));
-    auto* edit = new QLineEdit(path, this);
-    edit->setObjectName("id101");
+    auto* edit = named(new QLineEdit(path, this), 101);
     edit->setReadOnly(true);
     edit->setMinimumWidth(std::max(320, edit->fontMetrics().horizontalAdvance(path) + 24));
     box->addWidget(edit);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("id1");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("id2");
+    named(buttons->button(QDialogButtonBox::Ok), 1);
+    named(buttons->button(QDialogButtonBox::Cancel), 2);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     box->addWidget(buttons);

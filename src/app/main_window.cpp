@@ -9,6 +9,8 @@
 #include "app/app_logic.h"
 #include "devices/camera_models.h"
 #include "devices/transport.h"
+#include "dialogs/controls.h"
+#include "dialogs/dib_image.h"
 #include "display/dib.h"
 #include "display/display_pipeline.h"
 #include "display/history.h"
@@ -125,7 +127,7 @@ void TNocterisFrame::buildMenus() {
             act = current->addAction(text);
             if (e.separator_after) current->addSeparator();
         }
-        act->setObjectName(QString("id%1").arg(e.id));
+        named(act, e.id);
         act->setStatusTip(command_hint(e.id));
         act->setCheckable(
             e.enabler == &TNocterisWindow::CeFit || e.enabler == &TNocterisWindow::CeBin ||
@@ -153,7 +155,7 @@ QAction* TNocterisFrame::addTool(int bitmap_id, int command) {
 
 void TNocterisFrame::buildToolBar() {
     cb_ = new QToolBar(this);
-    cb_->setObjectName("id32041");
+    named(cb_, 32041);
     cb_->setMovable(false);
     cb_->setFloatable(false);
     cb_->setIconSize(QSize(24, 24));

@@ -1,5 +1,6 @@
 #include "files/fits_dialog.h"
 
+#include "dialogs/controls.h"
 #include "files/fits.h"
 #include "settings/settings.h"
 
@@ -66,24 +67,16 @@ TFITSDialog::TFITSDialog(QWidget* parent) : QDialog(parent) {
     for (QLineEdit* e : {obj_, obs_, tel_, ins_, src_, filter_})
         e->setMinimumWidth(fontMetrics().averageCharWidth() * 44);
 
-    diff_text_ = new QLineEdit;
-    diff_text_->setObjectName(QStringLiteral("FITS_Diff"));
+    diff_text_ = make_edit(nullptr, "FITS_Diff", {.right = true});
     diff_text_->setReadOnly(true);
-    diff_text_->setAlignment(Qt::AlignRight);
     diff_text_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("-000")) + 16);
-    diff_bar_ = new QScrollBar(Qt::Horizontal);
-    diff_bar_->setObjectName(QStringLiteral("FITS_Diff_bar"));
+    diff_bar_ = make_bar(nullptr, "FITS_Diff_bar", 160, 1);
     diff_bar_->setRange(-DIFF_LIMIT, DIFF_LIMIT);
-    diff_bar_->setSingleStep(1);
-    diff_bar_->setPageStep(1);
-    diff_bar_->setMinimumWidth(160);
     connect(diff_bar_, &QScrollBar::valueChanged, this,
             [this](int v) { diff_text_->setText(QString::number(v)); });
 
-    eightbit_ = new QCheckBox(QStringLiteral("8 bit integer (16 bit default)"));
-    eightbit_->setObjectName(QStringLiteral("eightbit"));
-    sbig_ = new QCheckBox(QStringLiteral("Unsigned Integer Format"));
-    sbig_->setObjectName(QStringLiteral("FITS_SBIG"));
+    eightbit_ = make_check(nullptr, "eightbit", QStringLiteral("8 bit integer (16 bit default)"));
+    sbig_ = make_check(nullptr, "FITS_SBIG", QStringLiteral("Unsigned Integer Format"));
     // The flags follow the boxes at once, Abort or not.
     connect(eightbit_, &QCheckBox::toggled, this, [](bool on) { fits.eightbit = on ? 1 : 0; });
     connect(sbig_, &QCheckBox::toggled, this, [](bool on) { cfg.FITS_SBIG = on ? 1 : 0; });
@@ -139,11 +132,9 @@ TFITSDialog::TFITSDialog(QWidget* parent) : QDialog(parent) {
     checks->addWidget(sbig_);
     checks->addStretch();
 
-    auto* cont = new QPushButton(QStringLiteral("Continue"));
-    cont->setObjectName(QStringLiteral("continue"));
+    auto* cont = named(new QPushButton(QStringLiteral("Continue")), "continue");
     cont->setDefault(true);
-    auto* abort = new QPushButton(QStringLiteral("Abort"));
-    abort->setObjectName(QStringLiteral("abort"));
+    auto* abort = named(new QPushButton(QStringLiteral("Abort")), "abort");
     connect(cont, &QPushButton::clicked, this, [this] {
         copy_back();
         accept();
@@ -165,23 +156,20 @@ TFITSDialog::TFITSDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QLineEdit* TFITSDialog::line(const char* name, int max) {
-    auto* e = new QLineEdit;
-    e->setObjectName(QString::fromLatin1(name));
+    QLineEdit* e = make_edit(nullptr, name);
     e->setMaxLength(max);
     return e;
 }
 
 QPlainTextEdit* TFITSDialog::block(const char* name) {
-    auto* e = new QPlainTextEdit;
-    e->setObjectName(QString::fromLatin1(name));
+    auto* e = named(new QPlainTextEdit, name);
     e->setTabChangesFocus(true);
     e->setFixedHeight(fontMetrics().lineSpacing() * 3 + 12);
     return e;
 }
 
 QLineEdit* TFITSDialog::number(const char* name) {
-    auto* e = new QLineEdit;
-    e->setObjectName(QString::fromLatin1(name));
+    QLineEdit* e = make_edit(nullptr, name);
     e->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000.000000")) + 16);
     return e;
 }

@@ -1,5 +1,6 @@
 #include "processing/enhance_dialog.h"
 
+#include "dialogs/controls.h"
 #include "platform/ui.h"
 #include "processing/enhance.h"
 #include "processing/filter_state.h"
@@ -29,9 +30,9 @@ TEnhanceDialog::TEnhanceDialog(QWidget* parent, const char* title, Param radius,
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
                                          QDialogButtonBox::Help);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("id1");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("id2");
-    buttons->button(QDialogButtonBox::Help)->setObjectName("id9");
+    named(buttons->button(QDialogButtonBox::Ok), 1);
+    named(buttons->button(QDialogButtonBox::Cancel), 2);
+    named(buttons->button(QDialogButtonBox::Help), 9);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
@@ -47,17 +48,12 @@ TEnhanceDialog::TEnhanceDialog(QWidget* parent, const char* title, Param radius,
 }
 
 void TEnhanceDialog::add_row(QGridLayout* grid, int row, const Param& p, const char* name) {
-    auto* edit = new QLineEdit;
-    edit->setObjectName(QStringLiteral("%1_edit").arg(QLatin1String(name)));
+    QLineEdit* edit =
+        make_edit(nullptr, QStringLiteral("%1_edit").arg(QLatin1String(name)), {.right = true});
     edit->setReadOnly(true);
-    edit->setAlignment(Qt::AlignRight);
     edit->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00.0")) + 16);
-    auto* bar = new QScrollBar(Qt::Horizontal);
-    bar->setObjectName(QStringLiteral("%1_bar").arg(QLatin1String(name)));
+    QScrollBar* bar = make_bar(nullptr, QStringLiteral("%1_bar").arg(QLatin1String(name)), 180, 1);
     bar->setRange(p.low, p.high);
-    bar->setSingleStep(1);
-    bar->setPageStep(1);
-    bar->setMinimumWidth(180);
     auto* label = new QLabel(QString::fromUtf8(p.label));
     label->setBuddy(bar);
     grid->addWidget(label, row, 0);

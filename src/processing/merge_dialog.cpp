@@ -1,6 +1,7 @@
 #include "processing/merge_dialog.h"
 #include "platform/command_ids.h"
 
+#include "dialogs/controls.h"
 #include "platform/ui.h"
 #include "processing/stacking.h"
 
@@ -29,10 +30,6 @@ const char* const HELP_TEXT =
     "and press the MERGE button.\n\nCheck the Average box if you want an average rather than "
     "addition.";
 
-QString id_name(int id) {
-    return QStringLiteral("id%1").arg(id);
-}
-
 } // namespace
 
 TMergeDialog::TMergeDialog(QWidget* parent) : QDialog(parent) {
@@ -43,11 +40,10 @@ TMergeDialog::TMergeDialog(QWidget* parent) : QDialog(parent) {
     // The radios only show where the marks go: Open switches them.
     auto* target = new QGroupBox("Marking");
     auto* target_box = new QHBoxLayout(target);
-    original_ = new QRadioButton("Original  Image");
-    second_ = new QRadioButton("Merge Image");
+    original_ = make_radio(nullptr, OriginalImage, "Original  Image");
+    second_ = make_radio(nullptr, MergeImage, "Merge Image");
     auto* group = new QButtonGroup(this);
-    for (auto [b, id] : {std::pair{original_, OriginalImage}, std::pair{second_, MergeImage}}) {
-        b->setObjectName(id_name(id));
+    for (QRadioButton* b : {original_, second_}) {
         b->setAttribute(Qt::WA_TransparentForMouseEvents);
         b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QRadioButton::clicked, this, &TMergeDialog::refresh);
@@ -63,21 +59,15 @@ TMergeDialog::TMergeDialog(QWidget* parent) : QDialog(parent) {
     grid->addWidget(new QLabel("Merge image"), 2, 0);
     const int ids[4] = {OrigX, OrigY, MergeX, MergeY};
     for (int i = 0; i < 4; ++i) {
-        auto* e = new QLineEdit;
-        e->setObjectName(id_name(ids[i]));
-        e->setReadOnly(true);
-        e->setFocusPolicy(Qt::NoFocus);
-        e->setAlignment(Qt::AlignRight);
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+        QLineEdit* e = make_readout(nullptr, ids[i], {.digits = 6, .right = true});
+        e->setFocusPolicy(Qt::NoFocus); // the marks come from clicks on the image
         marks_[i] = e;
         grid->addWidget(e, 1 + i / 2, 1 + i % 2);
     }
     grid->setColumnStretch(0, 1);
 
-    average_ = new QCheckBox("Average");
-    average_->setObjectName(id_name(Average));
-    centre_ = new QCheckBox("Centre on Star");
-    centre_->setObjectName(id_name(CentreOnStar));
+    average_ = make_check(nullptr, Average, "Average");
+    centre_ = make_check(nullptr, CentreOnStar, "Centre on Star");
     connect(average_, &QCheckBox::clicked, this, [](bool on) { stacking.average = on ? 1 : 0; });
     connect(centre_, &QCheckBox::clicked, this,
             [](bool on) { stacking.merge_centre = on ? 1 : 0; });
@@ -87,13 +77,10 @@ TMergeDialog::TMergeDialog(QWidget* parent) : QDialog(parent) {
     options->addWidget(centre_);
     options->addStretch();
 
-    auto* merge = new QPushButton("Merge");
-    merge->setObjectName(id_name(merge_id::Merge));
+    auto* merge = named(new QPushButton("Merge"), merge_id::Merge);
     merge->setDefault(true);
-    auto* cancel = new QPushButton("Cancel");
-    cancel->setObjectName(id_name(merge_id::Cancel));
-    auto* help = new QPushButton("Help");
-    help->setObjectName(id_name(merge_id::Help));
+    auto* cancel = named(new QPushButton("Cancel"), merge_id::Cancel);
+    auto* help = named(new QPushButton("Help"), merge_id::Help);
     connect(merge, &QPushButton::clicked, this, &TMergeDialog::Merge);
     connect(cancel, &QPushButton::clicked, this, &TMergeDialog::Cancel);
     connect(help, &QPushButton::clicked, this, &TMergeDialog::Help);

@@ -1,9 +1,8 @@
 #pragma once
+#include "display/scroll_action.h"
 
 // The scroll and button rules of the stretch dialogs, on the globals they
 // edit, so the dialogs stay thin and the rules are tested without a window.
-
-enum class ScrollAction { LineLeft, LineRight, PageLeft, PageRight, Thumb, Other };
 
 // Normal stretch: `proc.black` (0..255) and `proc.white` (1..300), always
 // black < white. `pos` is the thumb position for ScrollAction::Thumb. Each

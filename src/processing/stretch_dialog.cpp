@@ -1,10 +1,13 @@
 #include "processing/stretch_dialog.h"
 #include "platform/command_ids.h"
 
+#include "dialogs/controls.h"
+#include "dialogs/scroll_binding.h"
 #include "display/image_store.h"
 #include "platform/ui.h"
 #include "processing/processing_state.h"
 #include "processing/stretch.h"
+#include "processing/stretch_controls.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -44,52 +47,18 @@ constexpr int HIST_MARKER = 12;    // height of the arrow markers under the base
 constexpr int HIST_BELOW = 36;     // markers, then the level numbers
 constexpr int COUNT_PER_PIXEL = 5; // bar height = count / 5
 
-ScrollAction to_rule(int action) {
-    switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-        return ScrollAction::LineLeft;
-    case QAbstractSlider::SliderSingleStepAdd:
-        return ScrollAction::LineRight;
-    case QAbstractSlider::SliderPageStepSub:
-        return ScrollAction::PageLeft;
-    case QAbstractSlider::SliderPageStepAdd:
-        return ScrollAction::PageRight;
-    case QAbstractSlider::SliderMove:
-        return ScrollAction::Thumb;
-    default:
-        return ScrollAction::Other;
-    }
-}
-
-QScrollBar* make_bar(QWidget* parent, int id, int min, int max, int page) {
-    auto* bar = new QScrollBar(Qt::Horizontal, parent);
-    bar->setObjectName(QString("id%1").arg(id));
-    bar->setRange(min, max);
-    bar->setSingleStep(1);
-    bar->setPageStep(page);
-    bar->setMinimumWidth(260);
-    return bar;
-}
-
-// The numbers beside the bars only show values: what is typed there is not used.
-QLineEdit* make_number(QWidget* parent, int id, bool read_only = true) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString("id%1").arg(id));
-    edit->setReadOnly(read_only);
-    if (read_only) edit->setFocusPolicy(Qt::ClickFocus); // the keyboard goes to the bars
-    edit->setAlignment(Qt::AlignRight);
-    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("00000") + 16);
-    return edit;
-}
+constexpr int BAR_WIDTH = 260;
+// The numbers beside the bars; what is typed into a read-only one is not used.
+constexpr EditLook NUMBER{.digits = 5, .frame = 16, .right = true};
 
 QDialogButtonBox* make_buttons(QDialog* dialog, const char* help_text, const char* help_caption) {
     auto* box = new QDialogButtonBox(dialog);
     QPushButton* ok = box->addButton("OK", QDialogButtonBox::AcceptRole);
     QPushButton* cancel = box->addButton("Cancel", QDialogButtonBox::RejectRole);
     QPushButton* help = box->addButton("Help", QDialogButtonBox::HelpRole);
-    ok->setObjectName("id1");
-    cancel->setObjectName("id2");
-    help->setObjectName("id9");
+    named(ok, 1);
+    named(cancel, 2);
+    named(help, 9);
     ok->setDefault(true);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     QObject::connect(help, &QPushButton::clicked, dialog, [help_text, help_caption] {
@@ -153,17 +122,6 @@ class StretchHistogram : public QWidget {
 
 } // namespace
 
-void bind_scroll_rules(QScrollBar* bar, std::function<bool(ScrollAction, int)> rule,
-                       std::function<int()> position, std::function<void()> changed) {
-    bar->setValue(position());
-    QObject::connect(bar, &QAbstractSlider::actionTriggered, bar, [=](int action) {
-        const bool moved = rule(to_rule(action), bar->sliderPosition());
-        // Overrides the position Qt computed for the action.
-        bar->setSliderPosition(position());
-        if (moved && changed) changed();
-    });
-}
-
 // ---------------------------------------------------------------- Normal
 
 TStretchDialog::TStretchDialog(QWidget* parent) : QDialog(parent) {
@@ -175,10 +133,12 @@ TStretchDialog::TStretchDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(histogram_, 0, Qt::AlignHCenter);
 
     auto* grid = new QGridLayout;
-    black_bar_ = make_bar(this, 101, 0, 255, 10);
-    white_bar_ = make_bar(this, 102, 1, 300, 10);
-    black_edit_ = make_number(this, 103);
-    white_edit_ = make_number(this, 104);
+    black_bar_ = make_bar(this, 101, BAR_WIDTH);
+    black_bar_->setRange(0, 255);
+    white_bar_ = make_bar(this, 102, BAR_WIDTH);
+    white_bar_->setRange(1, 300);
+    black_edit_ = make_readout(this, 103, NUMBER);
+    white_edit_ = make_readout(this, 104, NUMBER);
     grid->addWidget(new QLabel("Black", this), 0, 0);
     grid->addWidget(black_bar_, 0, 1);
     grid->addWidget(black_edit_, 0, 2);
@@ -219,8 +179,9 @@ TPowerDialog::TPowerDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     auto* row = new QHBoxLayout;
-    bar_ = make_bar(this, 101, 1, 30, 3);
-    edit_ = make_number(this, 102);
+    bar_ = make_bar(this, 101, BAR_WIDTH, 3);
+    bar_->setRange(1, 30);
+    edit_ = make_readout(this, 102, NUMBER);
     row->addWidget(new QLabel("Power", this));
     row->addWidget(bar_, 1);
     row->addWidget(edit_);
@@ -254,8 +215,9 @@ TNonLiniarDialog::TNonLiniarDialog(QWidget* parent) : QDialog(parent) {
     note->setFixedWidth(360);
     layout->addWidget(note);
     auto* row = new QHBoxLayout;
-    bar_ = make_bar(this, 101, 2, 50, 5);
-    edit_ = make_number(this, 102, false);
+    bar_ = make_bar(this, 101, BAR_WIDTH, 5);
+    bar_->setRange(2, 50);
+    edit_ = make_edit(this, 102, NUMBER);
     row->addWidget(new QLabel("Power", this));
     row->addWidget(bar_, 1);
     row->addWidget(edit_);
@@ -293,18 +255,17 @@ TMaxDialog::TMaxDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     auto* row = new QHBoxLayout;
-    bar_ = make_bar(this, 101, 2, 50, 5);
-    edit_ = make_number(this, 102);
+    bar_ = make_bar(this, 101, BAR_WIDTH, 5);
+    bar_->setRange(2, 50);
+    edit_ = make_readout(this, 102, NUMBER);
     row->addWidget(new QLabel("Stretch", this));
     row->addWidget(bar_, 1);
     row->addWidget(edit_);
     layout->addLayout(row);
-    activate_ = new QCheckBox("Activate stretch display", this);
-    activate_->setObjectName("id103");
+    activate_ = make_check(this, 103, "Activate stretch display");
     layout->addWidget(activate_);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* close = buttons->addButton("Close", QDialogButtonBox::RejectRole);
-    close->setObjectName("id2");
+    QPushButton* close = named(buttons->addButton("Close", QDialogButtonBox::RejectRole), 2);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     layout->addSpacing(6);
     layout->addWidget(buttons);

@@ -1,9 +1,6 @@
 #pragma once
-#include "processing/stretch_controls.h"
-
 #include <QDialog>
 #include <cstdint>
-#include <functional>
 
 class QCheckBox;
 class QLineEdit;
@@ -12,12 +9,6 @@ class QScrollBar;
 // The contrast-stretch dialogs. Controls keep their ids as object names:
 // OK "id1", Cancel "id2", Help "id9"; the scroll bars and edits are listed
 // with each dialog.
-
-// Routes a scroll bar's actions through a rule: the rule sees the action
-// (and the dragged position) and the bar then shows whatever `position()`
-// returns, so a refused step leaves the thumb where it was.
-void bind_scroll_rules(QScrollBar* bar, std::function<bool(ScrollAction, int)> rule,
-                       std::function<int()> position, std::function<void()> changed);
 
 // "Normal Stretch": black bar id101 (0..255), white bar id102 (1..300), their
 // numbers id103 and id104, over the image's histogram with a marker at black

@@ -1,5 +1,6 @@
 #include "settings/settings_dialog.h"
 
+#include "dialogs/controls.h"
 #include "display/image_store.h"
 #include "settings/settings.h"
 
@@ -21,18 +22,6 @@
 
 using namespace ini_id;
 
-namespace {
-
-QString id_name(int id) {
-    return QStringLiteral("id%1").arg(id);
-}
-
-QCheckBox* check(const char* text) {
-    return new QCheckBox(QString::fromUtf8(text));
-}
-
-} // namespace
-
 TINIDialog::TINIDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Set Program Defaults"));
     setModal(true);
@@ -43,11 +32,9 @@ TINIDialog::TINIDialog(QWidget* parent) : QDialog(parent) {
     scroller_->setFrameShape(QFrame::NoFrame);
     scroller_->setWidget(build_contents());
 
-    auto* save = new QPushButton(tr("Save Changes"));
-    save->setObjectName(id_name(SaveChanges));
+    auto* save = named(new QPushButton(tr("Save Changes")), SaveChanges);
     save->setDefault(true);
-    auto* cancel = new QPushButton(tr("Cancel"));
-    cancel->setObjectName(id_name(Cancel));
+    auto* cancel = named(new QPushButton(tr("Cancel")), Cancel);
     connect(save, &QPushButton::clicked, this, &TINIDialog::save_changes);
     connect(cancel, &QPushButton::clicked, this, &TINIDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -62,7 +49,7 @@ TINIDialog::TINIDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QAbstractButton* TINIDialog::add_button(QAbstractButton* b, int id) {
-    b->setObjectName(id_name(id));
+    named(b, id);
     if (auto* radio = qobject_cast<QRadioButton*>(b)) radio->setAutoExclusive(false);
     if (b->isCheckable()) checkables_.emplace_back(id, b);
     connect(b, &QAbstractButton::clicked, this, [this, id] { command(id); });
@@ -70,8 +57,7 @@ QAbstractButton* TINIDialog::add_button(QAbstractButton* b, int id) {
 }
 
 QSpinBox* TINIDialog::add_number(int id, IniBounds bounds) {
-    auto* spin = new QSpinBox;
-    spin->setObjectName(id_name(id));
+    auto* spin = named(new QSpinBox, id);
     spin->setRange(bounds.lo, bounds.hi);
     spin->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 44);
     return spin;
@@ -139,32 +125,37 @@ QWidget* TINIDialog::build_contents() {
                                 {"Meade LX200 (Tm)", "Autoguider Socket", "None"}, 1));
     auto* dirs = new QGroupBox(tr("Directions"));
     auto* dirs_l = new QVBoxLayout(dirs);
-    dirs_l->addWidget(add_button(check("Swap n/s direction"), SwapNS));
-    dirs_l->addWidget(add_button(check("Swap e/w direction"), SwapEW));
+    dirs_l->addWidget(add_button(new QCheckBox("Swap n/s direction"), SwapNS));
+    dirs_l->addWidget(add_button(new QCheckBox("Swap e/w direction"), SwapEW));
     col2->addWidget(dirs);
 
     auto* drift = new QGroupBox(tr("Small Corrections"));
     auto* drift_l = new QGridLayout(drift);
-    drift_l->addWidget(add_button(check("Ignore drift less than"), IgnoreSmall), 0, 0, 1, 2);
+    drift_l->addWidget(add_button(new QCheckBox("Ignore drift less than"), IgnoreSmall), 0, 0, 1,
+                       2);
     const char* amounts[] = {"1.0 pixel", "0.8 pixel", "0.5 pixel", "0.2 pixel"};
     for (int i = 0; i < 4; ++i)
         drift_l->addWidget(add_button(new QRadioButton(tr(amounts[i])), Ignore10 + i), 1 + i / 2,
                            i % 2);
-    drift_l->addWidget(add_button(check("Turn off North Corrections"), NoNorth), 3, 0, 1, 2);
-    drift_l->addWidget(add_button(check("Turn off South Corrections"), NoSouth), 4, 0, 1, 2);
+    drift_l->addWidget(add_button(new QCheckBox("Turn off North Corrections"), NoNorth), 3, 0, 1,
+                       2);
+    drift_l->addWidget(add_button(new QCheckBox("Turn off South Corrections"), NoSouth), 4, 0, 1,
+                       2);
     col2->addWidget(drift);
 
     auto* apply = new QGroupBox(tr("Apply correction to all"));
-    (new QVBoxLayout(apply))->addWidget(add_button(check("HighRes Images"), ApplyCorrection));
+    (new QVBoxLayout(apply))
+        ->addWidget(add_button(new QCheckBox("HighRes Images"), ApplyCorrection));
     col2->addWidget(apply);
     auto* pause = new QGroupBox(tr("70ms delay when changing"));
-    (new QVBoxLayout(pause))->addWidget(add_button(check("correction direction"), LosmandyPause));
+    (new QVBoxLayout(pause))
+        ->addWidget(add_button(new QCheckBox("correction direction"), LosmandyPause));
     col2->addWidget(pause);
 
     auto* ao = new QGroupBox(tr("AO Unit"));
     auto* ao_l = new QFormLayout(ao);
-    ao_l->addRow(add_button(check("AO Unit Available"), AOAvailable));
-    ao_l->addRow(add_button(check("Select half rate"), AOHalfRate));
+    ao_l->addRow(add_button(new QCheckBox("AO Unit Available"), AOAvailable));
+    ao_l->addRow(add_button(new QCheckBox("Select half rate"), AOHalfRate));
     pc_com_ = add_number(PCComPort, COM_BOUNDS);
     ao_l->addRow(tr("PC Com Port"), pc_com_);
     col2->addWidget(ao);
@@ -175,33 +166,33 @@ QWidget* TINIDialog::build_contents() {
     col3->setSpacing(8);
     col3->addWidget(radio_group("Background", BackRed, {"Red", "Lt Gray", "Dark Gray"}, 2));
     auto* focus = new QGroupBox(tr("Focus"));
-    (new QVBoxLayout(focus))->addWidget(add_button(check("1 Sec Delay in Focus Mode"), FocusDelay));
+    (new QVBoxLayout(focus))
+        ->addWidget(add_button(new QCheckBox("1 Sec Delay in Focus Mode"), FocusDelay));
     col3->addWidget(focus);
     col3->addWidget(radio_group("Delay before Exposure", Pause10,
                                 {"10 Seconds", "15 Seconds", "20 Seconds"}, 1));
     auto* irq = new QGroupBox(tr("Disable Interrupts"));
-    (new QVBoxLayout(irq))->addWidget(add_button(check("during Download"), DisableInterrupts));
+    (new QVBoxLayout(irq))
+        ->addWidget(add_button(new QCheckBox("during Download"), DisableInterrupts));
     col3->addWidget(irq);
 
     auto* camera = new QGroupBox(tr("Camera and Files"));
     auto* cam_l = new QVBoxLayout(camera);
-    cam_l->addWidget(add_button(check("FITS Unsigned Integer"), FitsUnsigned));
-    cam_l->addWidget(add_button(check("Save in 16bit Tiff format"), Tiff16));
-    cam_l->addWidget(add_button(check("Use Saved Exposure Values"), UseSavedValues));
-    cam_l->addWidget(add_button(check("Hide exposure countdown"), HideCountdown));
-    cam_l->addWidget(add_button(check("Ignore Camera PID"), IgnorePid));
-    cam_l->addWidget(add_button(check("Debug Info Mode"), DebugMode));
+    cam_l->addWidget(add_button(new QCheckBox("FITS Unsigned Integer"), FitsUnsigned));
+    cam_l->addWidget(add_button(new QCheckBox("Save in 16bit Tiff format"), Tiff16));
+    cam_l->addWidget(add_button(new QCheckBox("Use Saved Exposure Values"), UseSavedValues));
+    cam_l->addWidget(add_button(new QCheckBox("Hide exposure countdown"), HideCountdown));
+    cam_l->addWidget(add_button(new QCheckBox("Ignore Camera PID"), IgnorePid));
+    cam_l->addWidget(add_button(new QCheckBox("Debug Info Mode"), DebugMode));
     col3->addWidget(camera);
 
     auto* autosave = new QGroupBox(tr("AutoSave"));
     auto* as_l = new QGridLayout(autosave);
-    folder_ = new QLineEdit;
-    folder_->setObjectName(id_name(AutoSaveDir));
+    folder_ = make_edit(nullptr, AutoSaveDir);
     folder_->setMaxLength(79);
     folder_->setPlaceholderText(QStringLiteral("c:\\AUTOSAVE"));
     folder_->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 26);
-    last_num_ = new QLineEdit;
-    last_num_->setObjectName(id_name(LastNum));
+    last_num_ = make_edit(nullptr, LastNum);
     last_num_->setReadOnly(true);
     last_num_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     as_l->addWidget(new QLabel(tr("Autosave Directory")), 0, 0, 1, 3);

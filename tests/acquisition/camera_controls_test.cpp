@@ -25,9 +25,7 @@ namespace {
 
 class CameraControlsTest : public NocterisTest {
   protected:
-    void SetUp() override {
-        NocterisTest::SetUp();
-    }
+    void SetUp() override { NocterisTest::SetUp(); }
 };
 
 // A Gaussian star on a flat background, in the current geometry.

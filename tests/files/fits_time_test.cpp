@@ -34,9 +34,7 @@ class LocalZone {
 
 class FitsTimeTest : public NocterisTest {
   protected:
-    void SetUp() override {
-        NocterisTest::SetUp();
-    }
+    void SetUp() override { NocterisTest::SetUp(); }
 };
 
 // 2024-03-09 22:30:00 UTC.

@@ -11,9 +11,9 @@
 #include "display/image_store.h"
 #include "settings/settings.h"
 #include "sim/usb_provider.h"
+#include "support/gui_test.h"
 #include "support/test_env.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
 
@@ -68,10 +68,8 @@ class CameraCommandTest : public NocterisTest {
         timer->start(10);
         return timer;
     }
-    static void press_in_dialog(const char* id) {
-        when_dialog_up([id](TQVDialog* d) {
-            if (auto* b = d->findChild<QAbstractButton*>(id)) b->click();
-        });
+    static void press_in_dialog(int id) {
+        when_dialog_up([id](TQVDialog* d) { guitest::press(d, id); });
     }
 
     std::unique_ptr<sim::Simulator> simulator;
@@ -84,7 +82,7 @@ class CameraCommandTest : public NocterisTest {
 
 TEST_F(CameraCommandTest, TakePhotoShowsTheCameraImageInTheWindow) {
     ASSERT_TRUE(win->isEnabled(12));
-    press_in_dialog("id1");
+    press_in_dialog(1);
     win->dispatch(12);
 
     EXPECT_EQ(usbt.got_qv, 1);
@@ -105,7 +103,7 @@ TEST_F(CameraCommandTest, SeriesWithAutoSaveFromTheDialog) {
         seq.no_images = 2;
         cfg.auto_save_fits = 1;
         std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", night.c_str());
-        if (auto* b = d->findChild<QAbstractButton*>("id1")) b->click();
+        guitest::press(d, 1);
     });
     win->dispatch(12);
     EXPECT_TRUE(std::filesystem::exists(home + "/night/IMG1.FIT"));
@@ -116,7 +114,7 @@ TEST_F(CameraCommandTest, SeriesWithAutoSaveFromTheDialog) {
 TEST_F(CameraCommandTest, TheCameraCommandInsideARunningSequenceStopsItAndStartsNoOther) {
     when_dialog_up([](TQVDialog* d) {
         cfg.exp_value = 150; // timed by the host, which takes input meanwhile
-        if (auto* b = d->findChild<QAbstractButton*>("id1")) b->click();
+        guitest::press(d, 1);
     });
     int dialogs_inside = 0;
     QTimer* watch = nullptr;
@@ -139,14 +137,8 @@ TEST_F(CameraCommandTest, TheCameraCommandInsideARunningSequenceStopsItAndStarts
 }
 
 TEST_F(CameraCommandTest, CloseDialogTakesNoImage) {
-    press_in_dialog("id2");
+    press_in_dialog(2);
     const QString before = frame->windowTitle();
     win->dispatch(12);
     EXPECT_EQ(frame->windowTitle(), before);
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

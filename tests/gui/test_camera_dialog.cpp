@@ -12,11 +12,10 @@
 #include "display/image_store.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
+#include "support/gui_test.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -29,6 +28,7 @@
 #include <functional>
 
 using namespace acqtest;
+using namespace guitest;
 
 namespace {
 
@@ -46,33 +46,7 @@ class CameraDialogTest : public AcqSim {
         };
     }
 
-    template <class T = QWidget> static T* control(QWidget* dialog, int id) {
-        T* w = dialog->findChild<T*>(QStringLiteral("id%1").arg(id));
-        if (!w) qFatal("no control id%d", id);
-        return w;
-    }
-    // Near the left edge: check boxes and radio buttons take clicks on their
-    // mark and text only.
-    static void press(QWidget* dialog, int id) {
-        auto* b = control<QAbstractButton>(dialog, id);
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
-    }
-    static QString text(QWidget* dialog, int id) { return control<QLineEdit>(dialog, id)->text(); }
-    static void type(QWidget* dialog, int id, const QString& t) {
-        control<QLineEdit>(dialog, id)->setText(t);
-    }
     static bool enabled(QWidget* dialog, int id) { return control(dialog, id)->isEnabled(); }
-
-    // Runs `steps` once the modal dialog shows; a dialog the steps left open
-    // is closed, so a failed step never hangs the test.
-    static void when_shown(std::function<void(QWidget*)> steps) {
-        QTimer::singleShot(0, [steps] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            ASSERT_NE(dialog, nullptr);
-            steps(dialog);
-            if (dialog->isVisible()) static_cast<QDialog*>(dialog)->reject();
-        });
-    }
 
     // Presses Start and, from inside the loop, does `stop` once `passes`
     // exposures have been taken (one beep each).
@@ -115,12 +89,12 @@ TEST_F(CameraDialogTest, ExposureControlsFollowTheirRules) {
     EXPECT_EQ(control<QScrollBar>(&d, 104)->maximum(), 500);
 
     // A typed value is taken by the next refresh only below the limit.
-    type(&d, 105, "500");
+    set_text(&d, 105, "500");
     press(&d, 117);
     EXPECT_EQ(cfg.exposure_delay, 1);
     EXPECT_EQ(cfg.exp_value, 5);
     EXPECT_EQ(text(&d, 105), "5");
-    type(&d, 105, "499");
+    set_text(&d, 105, "499");
     press(&d, 117);
     EXPECT_EQ(cfg.exp_value, 499);
     control<QScrollBar>(&d, 104)->triggerAction(Act::SliderSingleStepAdd);
@@ -148,8 +122,8 @@ TEST_F(CameraDialogTest, ExposureControlsFollowTheirRules) {
     EXPECT_EQ(text(&d, 761), "Telescope Drives");
     EXPECT_FALSE(enabled(&d, 743)); // nothing trained to save
 
-    type(&d, 730, "9");
-    type(&d, 732, "x");
+    set_text(&d, 730, "9");
+    set_text(&d, 732, "x");
     press(&d, 742);
     EXPECT_EQ(cfg.slewx, 9);
     EXPECT_EQ(cfg.slewy, 2);
@@ -163,10 +137,10 @@ TEST_F(CameraDialogTest, ExposureControlsFollowTheirRules) {
 TEST_F(CameraDialogTest, TakePhotoClosesOnlyWithANonZeroValue) {
     when_shown([](QWidget* d) {
         press(d, 702);
-        type(d, 105, "0");
+        set_text(d, 105, "0");
         press(d, 1);
         EXPECT_TRUE(d->isVisible());
-        type(d, 105, "500"); // above the arrow limit, still taken
+        set_text(d, 105, "500"); // above the arrow limit, still taken
         press(d, 1);
         EXPECT_FALSE(d->isVisible());
     });
@@ -197,11 +171,11 @@ TEST_F(CameraDialogTest, PreviewLoopShowsTheSkyAndStopsOnStopOrAnyClick) {
     press(&d, 705);
     press(&d, 107);
     press(&d, 704);
-    type(&d, 105, "100");
+    set_text(&d, 105, "100");
     press(&d, 107);
     EXPECT_EQ(ui.beeps, 0);
     EXPECT_EQ(disp.focussed, 0);
-    type(&d, 105, "10");
+    set_text(&d, 105, "10");
     EXPECT_FALSE(enabled(&d, 108));
     EXPECT_FALSE(enabled(&d, 725)); // no guide dark frame yet
 
@@ -372,10 +346,4 @@ TEST_F(CameraDialogTest, InfoAndWaitWindows) {
         wait.show();
         wait.grab().save(QString::fromLocal8Bit(dir) + "/wait_dialog.png");
     }
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

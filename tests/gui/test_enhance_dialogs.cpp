@@ -4,22 +4,15 @@
 #include "display/image_store.h"
 #include "processing/enhance_dialog.h"
 #include "processing/filter_state.h"
+#include "support/gui_test.h"
 #include "support/test_env.h"
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
-#include <QTest>
-#include <QTimer>
-
-#include <functional>
 #include <random>
 #include <vector>
 
 namespace {
+
+using namespace guitest;
 
 class EnhanceDialogTest : public NocterisTest {
   protected:
@@ -40,48 +33,6 @@ class EnhanceDialogTest : public NocterisTest {
 
     std::vector<unsigned short> current() const { return {image, image + 64 * 48}; }
 
-    // Runs `steps` on the modal dialog once it shows.
-    static void when_shown(std::function<void(QWidget*)> steps) {
-        QTimer::singleShot(0, [steps] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            ASSERT_NE(dialog, nullptr);
-            steps(dialog);
-        });
-    }
-    template <class T> static T* control(QWidget* dialog, const char* name) {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!w) ADD_FAILURE() << "no control " << name;
-        return w;
-    }
-    static QString shown(QWidget* dialog, const char* name) {
-        return control<QLineEdit>(dialog, name)->text();
-    }
-    // Clicks an arrow of a scroll bar `times` times.
-    static void arrow(QWidget* dialog, const char* bar_name, bool up, int times) {
-        auto* bar = control<QScrollBar>(dialog, bar_name);
-        QStyleOptionSlider opt;
-        opt.initFrom(bar);
-        opt.orientation = bar->orientation();
-        opt.minimum = bar->minimum();
-        opt.maximum = bar->maximum();
-        opt.sliderPosition = bar->sliderPosition();
-        opt.sliderValue = bar->value();
-        opt.singleStep = bar->singleStep();
-        opt.pageStep = bar->pageStep();
-        opt.subControls = QStyle::SC_All;
-        const QRect r = bar->style()->subControlRect(
-            QStyle::CC_ScrollBar, &opt,
-            up ? QStyle::SC_ScrollBarAddLine : QStyle::SC_ScrollBarSubLine, bar);
-        for (int i = 0; i < times; ++i) QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
-    }
-    static void press(QWidget* dialog, const char* id) {
-        QTest::mouseClick(control<QPushButton>(dialog, id), Qt::LeftButton);
-    }
-    static void grab(QWidget* dialog, const char* file) {
-        if (const QByteArray dir = qgetenv("NOCTERIS_GRAB_DIR"); !dir.isEmpty())
-            dialog->grab().save(QString::fromLocal8Bit(dir) + "/" + file);
-    }
-
     std::vector<unsigned short> original;
 };
 
@@ -89,12 +40,12 @@ TEST_F(EnhanceDialogTest, UnsharpArrowsStopAtTheirLimitsAndOkFilters) {
     filt.white = 6; // the dialog starts from its defaults whatever came before
     when_shown([this](QWidget* d) {
         EXPECT_EQ(d->windowTitle(), "Unsharp Mask Filter");
-        EXPECT_EQ(shown(d, "radius_edit"), "3");
-        EXPECT_EQ(shown(d, "power_edit"), "1");
+        EXPECT_EQ(text(d, "radius_edit"), "3");
+        EXPECT_EQ(text(d, "power_edit"), "1");
         grab(d, "unsharp_dialog.png");
         arrow(d, "radius_bar", true, 6);
         EXPECT_EQ(filt.white, 7);
-        EXPECT_EQ(shown(d, "radius_edit"), "7");
+        EXPECT_EQ(text(d, "radius_edit"), "7");
         arrow(d, "radius_bar", false, 9);
         EXPECT_EQ(filt.white, 1);
         arrow(d, "radius_bar", true, 1);
@@ -102,7 +53,7 @@ TEST_F(EnhanceDialogTest, UnsharpArrowsStopAtTheirLimitsAndOkFilters) {
         EXPECT_EQ(filt.black, 1);
         arrow(d, "power_bar", true, 9);
         EXPECT_EQ(filt.black, 7);
-        EXPECT_EQ(shown(d, "power_edit"), "7");
+        EXPECT_EQ(text(d, "power_edit"), "7");
         arrow(d, "power_bar", false, 3);
 
         press(d, "id9");
@@ -137,21 +88,21 @@ TEST_F(EnhanceDialogTest, MedianShowsPowerInTenthsAndOkFilters) {
     filt.black = 2;
     when_shown([this](QWidget* d) {
         EXPECT_EQ(d->windowTitle(), "Median Filter");
-        EXPECT_EQ(shown(d, "radius_edit"), "1");
-        EXPECT_EQ(shown(d, "power_edit"), "0.6");
+        EXPECT_EQ(text(d, "radius_edit"), "1");
+        EXPECT_EQ(text(d, "power_edit"), "0.6");
         grab(d, "median_dialog.png");
         arrow(d, "power_bar", true, 6);
         EXPECT_EQ(filt.black, 10);
-        EXPECT_EQ(shown(d, "power_edit"), "1.0");
+        EXPECT_EQ(text(d, "power_edit"), "1.0");
         arrow(d, "power_bar", false, 12);
         EXPECT_EQ(filt.black, 1);
-        EXPECT_EQ(shown(d, "power_edit"), "0.1");
+        EXPECT_EQ(text(d, "power_edit"), "0.1");
         arrow(d, "power_bar", true, 2);
-        EXPECT_EQ(shown(d, "power_edit"), "0.3");
+        EXPECT_EQ(text(d, "power_edit"), "0.3");
         arrow(d, "radius_bar", true, 4);
         EXPECT_EQ(filt.white, 3);
         arrow(d, "radius_bar", false, 1);
-        EXPECT_EQ(shown(d, "radius_edit"), "2");
+        EXPECT_EQ(text(d, "radius_edit"), "2");
 
         press(d, "id9");
         ASSERT_EQ(ui.boxes.size(), 1u);
@@ -186,9 +137,3 @@ TEST_F(EnhanceDialogTest, MedianCancelChangesNothing) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -7,15 +7,13 @@
 #include "files/file_state.h"
 #include "files/fits.h"
 #include "settings/settings.h"
+#include "support/gui_test.h"
 #include "support/test_env.h"
-
-#include <QApplication>
-#include <QPushButton>
-#include <QTimer>
 
 #include <filesystem>
 
 namespace fs = std::filesystem;
+using namespace guitest;
 
 class FileCommandsTest : public NocterisTest {
   protected:
@@ -39,17 +37,6 @@ class FileCommandsTest : public NocterisTest {
         r.accepted = true;
         r.path = path;
         ui.file_answers.push_back(r);
-    }
-
-    // Presses a button of the next modal dialog once it is shown.
-    static void press_in_next_dialog(const char* name) {
-        QTimer::singleShot(0, [name] {
-            QWidget* dlg = QApplication::activeModalWidget();
-            ASSERT_NE(dlg, nullptr);
-            auto* b = dlg->findChild<QPushButton*>(name);
-            ASSERT_NE(b, nullptr) << name;
-            b->click();
-        });
     }
 
     TNocterisWindow* win = nullptr;
@@ -83,7 +70,7 @@ TEST_F(FileCommandsTest, FitsSaveGoesThroughTheDetailsDialogAndPreselectsFitsNex
     image_int[100] = 65535;
     const std::string path = home + "/m31.fit";
     answer(path);
-    press_in_next_dialog("continue");
+    when_shown([](QWidget* d) { press(d, "continue"); });
     win->dispatch(24335);
     ASSERT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path) % 2880, 0u);
@@ -100,7 +87,7 @@ TEST_F(FileCommandsTest, FitsSaveGoesThroughTheDetailsDialogAndPreselectsFitsNex
 }
 
 TEST_F(FileCommandsTest, AbortedDetailsDialogSavesNothing) {
-    press_in_next_dialog("abort");
+    when_shown([](QWidget* d) { press(d, "abort"); });
     win->dispatch(24335);
     EXPECT_TRUE(ui.file_requests.empty());
 }
@@ -160,10 +147,4 @@ TEST_F(FileCommandsTest, CancelledComparisonWithNoEarlierChoiceReports46) {
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Sorry, chosen Comparison file is not an Nocteris or FITs File");
     EXPECT_EQ(files.comparison_loaded, 0);
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

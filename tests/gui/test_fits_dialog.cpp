@@ -4,52 +4,24 @@
 #include "files/fits.h"
 #include "files/fits_dialog.h"
 #include "settings/settings.h"
+#include "support/gui_test.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QtTest>
 #include <cstring>
 #include <functional>
+
+using namespace guitest;
 
 class TestFitsDialog : public QObject {
     Q_OBJECT
 
   private:
-    template <class T> static T* control(QWidget* dialog, const char* name) {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!w) qFatal("no control %s", name);
-        return w;
-    }
-    static QString text(QWidget* dialog, const char* name) {
-        return control<QLineEdit>(dialog, name)->text();
-    }
-    static void type(QWidget* dialog, const char* name, const QString& t) {
-        auto* e = control<QLineEdit>(dialog, name);
-        e->clear();
-        QTest::keyClicks(e, t);
-    }
-    static void click(QWidget* dialog, const char* name) {
-        auto* b = control<QAbstractButton>(dialog, name);
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
-    }
-    // Clicks the scroll bar's left or right arrow.
-    static void arrow(QWidget* dialog, bool right) {
-        auto* bar = control<QScrollBar>(dialog, "FITS_Diff_bar");
-        const int x = right ? bar->width() - 4 : 4;
-        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, bar->height() / 2));
-    }
     // Runs `steps` on the dialog once it shows modally; returns the dialog's result.
     static int run(std::function<void(QWidget*)> steps) {
-        QTimer::singleShot(0, [steps] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (!dialog) qFatal("the dialog did not open");
-            steps(dialog);
-        });
+        when_shown(steps);
         return run_fits_dialog(nullptr);
     }
     static void set_details() {
@@ -112,9 +84,9 @@ class TestFitsDialog : public QObject {
             type(d, "FITS_Aperture", QStringLiteral("nan"));  // nor this
             control<QPlainTextEdit>(d, "FITS_Com")->setPlainText("two\nlines");
             control<QPlainTextEdit>(d, "FITS_His")->setPlainText(QString(300, QLatin1Char('h')));
-            arrow(d, true);
-            arrow(d, true);
-            click(d, "continue");
+            arrow(d, "FITS_Diff_bar", true);
+            arrow(d, "FITS_Diff_bar", true);
+            press(d, "continue");
         });
         QCOMPARE(r, 1);
         QCOMPARE(std::strlen(cfg.FITS_Obj), std::size_t(67));
@@ -135,12 +107,12 @@ class TestFitsDialog : public QObject {
         set_details();
         const int r = run([](QWidget* d) {
             type(d, "FITS_Obj", QStringLiteral("changed"));
-            arrow(d, false);
-            click(d, "eightbit");
-            click(d, "FITS_SBIG");
+            arrow(d, "FITS_Diff_bar", false);
+            press(d, "eightbit");
+            press(d, "FITS_SBIG");
             QCOMPARE(fits.eightbit, 1); // at once, before any button
             QCOMPARE(cfg.FITS_SBIG, 1);
-            click(d, "abort");
+            press(d, "abort");
         });
         QCOMPARE(r, 0);
         QCOMPARE(cfg.FITS_Obj, "M 13");
@@ -154,11 +126,11 @@ class TestFitsDialog : public QObject {
         TFITSDialog dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        for (int i = 0; i < 4; ++i) arrow(&dialog, true);
+        for (int i = 0; i < 4; ++i) arrow(&dialog, "FITS_Diff_bar", true);
         QCOMPARE(text(&dialog, "FITS_Diff"), QStringLiteral("11"));
-        for (int i = 0; i < 30; ++i) arrow(&dialog, false);
+        for (int i = 0; i < 30; ++i) arrow(&dialog, "FITS_Diff_bar", false);
         QCOMPARE(text(&dialog, "FITS_Diff"), QStringLiteral("-11"));
-        arrow(&dialog, true);
+        arrow(&dialog, "FITS_Diff_bar", true);
         QCOMPARE(text(&dialog, "FITS_Diff"), QStringLiteral("-10"));
         QCOMPARE(cfg.FITS_Diff, 9); // until Continue
     }
@@ -170,7 +142,7 @@ class TestFitsDialog : public QObject {
         TFITSDialog dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.grab().save(QString::fromLocal8Bit(dir) + "/fits_dialog.png");
+        grab(&dialog, "fits_dialog.png");
     }
 };
 

@@ -298,9 +298,3 @@ TEST_F(MainWindowTest, FocusFrameClickGoesThroughTheWindow) {
     EXPECT_EQ(guide.focus_x, 312);
     EXPECT_EQ(guide.focus_y, 65);
 }
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -6,6 +6,7 @@
 #include "processing/calibration.h"
 #include "processing/merge_dialog.h"
 #include "processing/stacking.h"
+#include "support/gui_test.h"
 #include "support/test_env.h"
 
 #include <QApplication>
@@ -16,7 +17,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -35,17 +35,10 @@ class MergeDialogTest : public NocterisTest {
         NocterisTest::TearDown();
     }
 
-    template <class T> T* control(int id) {
-        TMergeDialog* d = merge_dialog();
-        if (!d) return nullptr;
-        return d->findChild<T*>(QStringLiteral("id%1").arg(id));
-    }
-    void press(int id) {
-        auto* b = control<QAbstractButton>(id);
-        ASSERT_NE(b, nullptr) << id;
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
-    }
-    QString shown(int id) { return control<QLineEdit>(id)->text(); }
+    // The window is modeless and there is at most one: its controls by id.
+    template <class T> static T* control(int id) { return guitest::control<T>(merge_dialog(), id); }
+    static void press(int id) { guitest::press(merge_dialog(), id); }
+    static QString shown(int id) { return guitest::text(merge_dialog(), id); }
     // A click on the main window in merge mode, as the window handles it.
     void click(int x, int y) {
         platform::Point p{x, y};
@@ -196,14 +189,7 @@ TEST_F(MergeDialogTest, LooksRight) {
         EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
     auto* e = control<QLineEdit>(merge_id::MergeX);
     EXPECT_GE(e->width(), e->fontMetrics().horizontalAdvance("65535"));
-    if (const char* out = std::getenv("NOCTERIS_GRAB_DIR"))
-        d->grab().save(QString::fromLocal8Bit(out) + "/merge_dialog.png");
+    guitest::grab(d, "merge_dialog.png");
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -6,9 +6,9 @@
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "star/star_state.h"
+#include "support/gui_test.h"
 #include "support/test_env.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
@@ -18,10 +18,10 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
 #include <memory>
+
+using namespace guitest;
 
 class TestSettingsDialog : public QObject {
     Q_OBJECT
@@ -31,26 +31,6 @@ class TestSettingsDialog : public QObject {
     platform::ScriptedUi ui_;
 
     std::string ini() const { return home_->path().toStdString() + "/autosave/Nocteris.INI"; }
-
-    template <class T> static T* control(QWidget* dialog, int id) {
-        T* w = dialog->findChild<T*>(QStringLiteral("id%1").arg(id));
-        if (!w) qFatal("no control id%d", id);
-        return w;
-    }
-    // Clicks near the left edge: a check box or radio button takes clicks on
-    // its mark and text only.
-    static void press(QWidget* dialog, int id) {
-        auto* b = control<QAbstractButton>(dialog, id);
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
-    }
-    // Runs `steps` on the settings dialog once it is showing modally.
-    static void when_shown(std::function<void(QWidget*)> steps) {
-        QTimer::singleShot(0, [steps] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            QVERIFY(dialog);
-            steps(dialog);
-        });
-    }
 
   private slots:
     void init() {
@@ -193,8 +173,7 @@ class TestSettingsDialog : public QObject {
             last->mapTo(area->viewport(), last->rect().bottomRight())));
         QVERIFY(control<QPushButton>(&dialog, 1)->isVisible());
 
-        if (const QByteArray dir = qgetenv("NOCTERIS_GRAB_DIR"); !dir.isEmpty())
-            dialog.grab().save(QString::fromLocal8Bit(dir) + "/settings_dialog_scrolled.png");
+        grab(&dialog, "settings_dialog_scrolled.png");
     }
 
     void grabForInspection() {
@@ -203,9 +182,8 @@ class TestSettingsDialog : public QObject {
         TINIDialog dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.findChild<QScrollArea*>()->widget()->grab().save(QString::fromLocal8Bit(dir) +
-                                                                "/settings_dialog_contents.png");
-        dialog.grab().save(QString::fromLocal8Bit(dir) + "/settings_dialog.png");
+        grab(dialog.findChild<QScrollArea*>()->widget(), "settings_dialog_contents.png");
+        grab(&dialog, "settings_dialog.png");
     }
 };
 

@@ -5,23 +5,21 @@
 #include "processing/processing_state.h"
 #include "processing/stretch.h"
 #include "processing/stretch_dialog.h"
+#include "support/gui_test.h"
 #include "support/test_env.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
+using namespace guitest;
 using Act = QAbstractSlider::SliderAction;
 
 class StretchDialogTest : public NocterisTest {
@@ -40,35 +38,12 @@ class StretchDialogTest : public NocterisTest {
         before_.assign(image_int, image_int + disp.intlength);
     }
 
-    template <class T> static T* control(QWidget* dialog, int id) {
-        T* w = dialog->findChild<T*>(QStringLiteral("id%1").arg(id));
-        if (!w) qFatal("no control id%d", id);
-        return w;
-    }
-    static void press(QWidget* dialog, int id) {
-        QTest::mouseClick(control<QPushButton>(dialog, id), Qt::LeftButton);
-    }
-    static void act(QWidget* dialog, int id, Act a, int times = 1) {
-        for (int k = 0; k < times; ++k) control<QScrollBar>(dialog, id)->triggerAction(a);
-    }
     // Drags the thumb to `pos`.
     static void drag(QWidget* dialog, int id, int pos) {
         control<QScrollBar>(dialog, id)->setSliderPosition(pos);
     }
-    static QString text(QWidget* dialog, int id) { return control<QLineEdit>(dialog, id)->text(); }
     static int position(QWidget* dialog, int id) {
         return control<QScrollBar>(dialog, id)->value();
-    }
-
-    // Runs `steps` on the modal dialog once it shows; `finish` then closes it
-    // if the steps left it open, so a failed step never hangs the test.
-    static void when_shown(std::function<void(QWidget*)> steps) {
-        QTimer::singleShot(0, [steps] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            ASSERT_NE(dialog, nullptr);
-            steps(dialog);
-            if (dialog->isVisible()) static_cast<QDialog*>(dialog)->reject();
-        });
     }
 
     bool image_unchanged() const { return std::equal(before_.begin(), before_.end(), image_int); }
@@ -263,10 +238,4 @@ TEST_F(StretchDialogTest, StretchDisplayIsModelessAndLeavesPixels) {
     press(d, 2);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(watch.isNull());
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -49,9 +49,7 @@ const Command KERNELS[] = {COMMANDS[0], COMMANDS[1], COMMANDS[2],
 
 class EnhanceCommands : public NocterisTest {
   protected:
-    void SetUp() override {
-        NocterisTest::SetUp();
-    }
+    void SetUp() override { NocterisTest::SetUp(); }
     void TearDown() override {
         reset_filter_state();
         NocterisTest::TearDown();

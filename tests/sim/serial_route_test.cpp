@@ -21,9 +21,7 @@ namespace {
 
 class SimSerialRoute : public NocterisTest {
   protected:
-    void SetUp() override {
-        NocterisTest::SetUp();
-    }
+    void SetUp() override { NocterisTest::SetUp(); }
     void TearDown() override {
         reset_serial_link_state();
         reset_transport_state();

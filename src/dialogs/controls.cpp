@@ -1,0 +1,55 @@
+#include "dialogs/controls.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+QString id_name(int id) {
+    return QStringLiteral("id%1").arg(id);
+}
+
+QPushButton* make_button(QWidget* parent, const ControlName& name, const QString& text) {
+    auto* b = named(new QPushButton(text, parent), name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QCheckBox* make_check(QWidget* parent, const ControlName& name, const QString& text) {
+    return named(new QCheckBox(text, parent), name);
+}
+
+QRadioButton* make_radio(QWidget* parent, const ControlName& name, const QString& text) {
+    return named(new QRadioButton(text, parent), name);
+}
+
+QLabel* make_label(QWidget* parent, const ControlName& name, const QString& text) {
+    return named(new QLabel(text, parent), name);
+}
+
+QLineEdit* make_edit(QWidget* parent, const ControlName& name, const EditLook& look) {
+    auto* e = named(new QLineEdit(parent), name);
+    if (look.right) e->setAlignment(Qt::AlignRight);
+    if (look.digits > 0)
+        e->setFixedWidth(
+            e->fontMetrics().horizontalAdvance(QString(look.digits, QLatin1Char('0'))) +
+            look.frame);
+    return e;
+}
+
+QLineEdit* make_readout(QWidget* parent, const ControlName& name, const EditLook& look) {
+    QLineEdit* e = make_edit(parent, name, look);
+    e->setReadOnly(true);
+    e->setFocusPolicy(Qt::ClickFocus);
+    return e;
+}
+
+QScrollBar* make_bar(QWidget* parent, const ControlName& name, int width, int page) {
+    auto* bar = named(new QScrollBar(Qt::Horizontal, parent), name);
+    bar->setSingleStep(1);
+    bar->setPageStep(page);
+    bar->setMinimumWidth(width);
+    return bar;
+}

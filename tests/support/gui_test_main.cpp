@@ -1,0 +1,10 @@
+// The GoogleTest programs among the window and dialog tests need a
+// QApplication around the tests.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
