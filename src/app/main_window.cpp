@@ -1,48 +1,27 @@
 #include "app/main_window.h"
-#include "platform/command_ids.h"
 
-#include "acquisition/camera_dialog.h"
-#include "acquisition/sequence.h"
-#include "acquisition/wait_dialog.h"
 #include "analysis/analysis_state.h"
-#include "app/about_dialog.h"
 #include "app/app_logic.h"
-#include "devices/camera_models.h"
-#include "devices/transport.h"
 #include "dialogs/controls.h"
 #include "dialogs/dib_image.h"
 #include "display/dib.h"
 #include "display/display_pipeline.h"
-#include "display/history.h"
 #include "display/image_store.h"
+#include "platform/command_ids.h"
 #include "platform/host_path.h"
 #include "platform/messages.h"
-#include "platform/ui.h"
-#include "processing/calibration.h"
-#include "processing/enhance.h"
-#include "processing/enhance_dialog.h"
 #include "processing/merge_dialog.h"
-#include "processing/stacking.h"
-#include "processing/stretch.h"
-#include "processing/stretch_dialog.h"
-#include "resources/help_location.h"
 #include "resources/toolbar_icons.h"
 #include "settings/settings.h"
-#include "settings/settings_dialog.h"
 #include "star/star_state.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPageSetupDialog>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
-#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
@@ -50,8 +29,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <cstring>
 
 // ---------------------------------------------------------------- frame
 
@@ -493,279 +470,4 @@ void TNocterisWindow::mouseMoveEvent(QMouseEvent* e) {
 
 // ---------------------------------------------------------------- commands
 
-void TNocterisWindow::CmPickStar() {
-    cm_pick_star(fit_);
-}
-void TNocterisWindow::CmFocusFrame() {
-    cm_focus_frame();
-}
-void TNocterisWindow::CmFocusFrameReset() {
-    cm_focus_frame_reset();
-}
-
-void TNocterisWindow::CmPrintSetup() {
-    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPageSetupDialog dlg(printer_.get(), this);
-    dlg.exec();
-}
-
-void TNocterisWindow::CmPrint() {
-    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrintDialog dlg(printer_.get(), this);
-    if (dlg.exec() != QDialog::Accepted) return;
-    // What is printed is the display bitmap file; a failure is not reported.
-    QImage img(QString::fromStdString(platform::host_path(disp.BMPname_main)));
-    if (img.isNull()) return;
-    QPainter p;
-    if (!p.begin(printer_.get())) return;
-    const QRect page = p.viewport();
-    QSize size = img.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    p.setViewport(page.x(), page.y(), size.width(), size.height());
-    p.setWindow(img.rect());
-    p.drawImage(0, 0, img);
-}
-
-void TNocterisWindow::cmExit() {
-    CloseUSBdevice();
-    if (frame_) frame_->close();
-    QApplication::quit();
-}
-
-void TNocterisWindow::undo_restore_option() {
-    restore_image();
-    image_prepare();
-    remove_last_history();
-}
-
-void TNocterisWindow::CmCopy() {
-    if (dib_.isNull()) return;
-    QApplication::clipboard()->setImage(dib_);
-}
-
-void TNocterisWindow::CmFit() {
-    if (ana.photometry) return;
-    fit_ = !fit_;
-    AdjustScroller(false);
-}
-
-void TNocterisWindow::CmBinDisplay() {
-    disp.bin_display = !disp.bin_display;
-    if (frame_) frame_->swapBinButton(disp.bin_display);
-    image_prepare();
-    AdjustScroller(false);
-}
-
-void TNocterisWindow::CmColPal() {
-    disp.colour_palette = !disp.colour_palette;
-    image_prepare();
-    AdjustScroller(false);
-}
-
-void TNocterisWindow::CmStretchPal() {
-    disp.stretch_palette = !disp.stretch_palette;
-    image_prepare();
-    AdjustScroller(false);
-}
-
-void TNocterisWindow::CmMirror() {
-    platform::ui().set_cursor(platform::CursorShape::Wait);
-    mirror_image(image, trial);
-    image_prepare();
-    platform::ui().set_cursor(platform::CursorShape::Arrow);
-}
-
-void TNocterisWindow::Info() {
-    char text[500];
-    compose_history_text(text, sizeof text);
-    messages(50, text);
-}
-
-void TNocterisWindow::Help_Using() {
-    if (!platform::ui().open_help(help_index_path()))
-        platform::ui().message_box("WinHelp failed!", "Nocteris", platform::BoxIcon::Stop);
-}
-
-void TNocterisWindow::Help_About() {
-    TAboutDialog dlg(this);
-    dlg.exec();
-}
-
-void TNocterisWindow::CmMaxStretchToggle() {
-    disp.max_stretch = !disp.max_stretch;
-    if (frame_) frame_->swapStretchButton(disp.max_stretch);
-    viewport()->update();
-    image_prepare();
-    AdjustScroller(false);
-}
-
-void TNocterisWindow::CmStretchPaint() {
-    image_prepare();
-    PaintIt();
-    AdjustScroller(false);
-}
-
-void TNocterisWindow::Nocteris_Camera() {
-    nocteris_camera();
-}
-
-namespace {
-
-// The camera sequence as the window runs it: the dialog over the window, each
-// image shown in it.
-class WindowSequenceHost : public SequenceHost {
-  public:
-    WindowSequenceHost(TNocterisWindow* w, QWidget* notice) : w_(w), notice_(notice) {}
-    bool run_dialog() override {
-        if (notice_) notice_->close();
-        return run_camera_dialog(w_);
-    }
-    void show_image() override { w_->image_prepare(); }
-    void redraw() override { w_->viewport()->update(); }
-    void adjust_scroller() override { w_->AdjustScroller(false); }
-
-  private:
-    TNocterisWindow* w_;
-    QWidget* notice_;
-};
-
-} // namespace
-
-void TNocterisWindow::QV_Control() {
-    // The sequence pumps events while it waits, so the camera button can be
-    // pressed inside it: that press stops the running sequence, and must not
-    // start a second one within the first.
-    static bool running = false;
-    if (running) return;
-    running = true;
-    struct Done {
-        ~Done() { running = false; }
-    } done;
-    // The camera search can take a few seconds the first time.
-    std::unique_ptr<TWaitDialog> notice;
-    if (!usbt.got_qv) {
-        notice = std::make_unique<TWaitDialog>(this);
-        notice->show();
-        QApplication::processEvents();
-    }
-    WindowSequenceHost host(this, notice.get());
-    ::QV_Control(host);
-    if (notice) notice->close();
-    if (frame_) frame_->updateEnablers();
-}
-
-void TNocterisWindow::Subtract_Image() {
-    if (::Subtract_Image()) image_prepare();
-}
-
-void TNocterisWindow::Flat_Image() {
-    if (::Flat_Image()) image_prepare();
-}
-
-void TNocterisWindow::Average_Image() {
-    if (::Average_Image()) image_prepare();
-}
-
-// The stretch builders apply their curve through command 888, which rebuilds
-// the display; only the non-linear stretch applies by itself.
-void TNocterisWindow::CmContrastNormal() {
-    cm_contrast_normal(this);
-}
-void TNocterisWindow::CmContrastPower() {
-    cm_contrast_power(this);
-}
-void TNocterisWindow::CmContrastSine() {
-    cm_contrast_sine();
-}
-void TNocterisWindow::CmContrastBackGround() {
-    cm_contrast_background();
-}
-void TNocterisWindow::CmContrastLog() {
-    cm_contrast_log();
-}
-void TNocterisWindow::CmContrastAntiLog() {
-    cm_contrast_antilog();
-}
-void TNocterisWindow::CmContrastInvert() {
-    cm_contrast_invert();
-}
-void TNocterisWindow::CmContrastTolvern() {
-    if (cm_contrast_tolvern(this)) image_prepare();
-}
-void TNocterisWindow::CmContrastStretch() {
-    if (cm_contrast_stretch()) image_prepare();
-}
-void TNocterisWindow::CmStretchMax() {
-    cm_stretch_max(this);
-}
-
-void TNocterisWindow::unsharp_enhance() {
-    if (::unsharp_enhance(this)) image_prepare();
-}
-void TNocterisWindow::highlow_enhance() {
-    if (::highlow_enhance()) image_prepare();
-}
-void TNocterisWindow::highhigh_enhance() {
-    if (::highhigh_enhance()) image_prepare();
-}
-void TNocterisWindow::smoothsharp_enhance() {
-    if (::smoothsharp_enhance()) image_prepare();
-}
-void TNocterisWindow::median_enhance() {
-    if (::median_enhance(this)) image_prepare();
-}
-void TNocterisWindow::gaussian_enhance() {
-    if (::gaussian_enhance()) image_prepare();
-}
-void TNocterisWindow::lowpass_enhance() {
-    if (::lowpass_enhance()) image_prepare();
-}
-void TNocterisWindow::basrelief_enhance() {
-    if (::basrelief_enhance()) image_prepare();
-}
-void TNocterisWindow::gradient_enhance() {
-    if (::gradient_enhance()) image_prepare();
-}
-void TNocterisWindow::venetian_enhance() {
-    if (::venetian_enhance()) image_prepare();
-}
-
-void TNocterisWindow::Add_Image() {
-    cm_add_image(this, ana.photometry, ana.row_plot, fit_);
-}
-
-void TNocterisWindow::CmINI() {
-    run_settings_dialog(this);
-    if (frame_) frame_->showTelescopeButton(cfg.telescope != 'n');
-    disp.back_changed = 1;
-    viewport()->update();
-}
-
 // ---------------------------------------------------------------- enablers
-
-bool TNocterisWindow::CeTelescope(bool&) const {
-    return cfg.telescope != 'n';
-}
-bool TNocterisWindow::CeCopy(bool&) const {
-    return !dib_.isNull();
-}
-bool TNocterisWindow::CeFit(bool& checked) const {
-    checked = fit_ == 1;
-    return true;
-}
-bool TNocterisWindow::CeBin(bool& checked) const {
-    checked = disp.bin_display == 1;
-    return true;
-}
-bool TNocterisWindow::CePickStar(bool& checked) const {
-    checked = guide.pick_star == 1;
-    return true;
-}
-bool TNocterisWindow::CeColPal(bool& checked) const {
-    checked = disp.colour_palette == 1;
-    return true;
-}
-bool TNocterisWindow::CeStretchPal(bool& checked) const {
-    checked = disp.stretch_palette == 1;
-    return true;
-}

@@ -1,0 +1,22 @@
+// The Edit menu.
+#include "app/main_window.h"
+
+#include "display/history.h"
+
+#include <QApplication>
+#include <QClipboard>
+
+void TNocterisWindow::undo_restore_option() {
+    restore_image();
+    image_prepare();
+    remove_last_history();
+}
+
+void TNocterisWindow::CmCopy() {
+    if (dib_.isNull()) return;
+    QApplication::clipboard()->setImage(dib_);
+}
+
+bool TNocterisWindow::CeCopy(bool&) const {
+    return !dib_.isNull();
+}
