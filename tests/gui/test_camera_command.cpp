@@ -27,8 +27,6 @@ class CameraCommandTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_analysis_state();
-        reset_acquisition_state();
         prepare_main_window_state();
         startup_pattern();
         platform::usb::use_builtin_providers(false);

@@ -38,7 +38,6 @@ class CameraDialogTest : public AcqSim {
   protected:
     void SetUp() override {
         AcqSim::SetUp();
-        reset_acquisition_state();
         std::filesystem::create_directories(autosave);
         ui.on_command = [](int id) {
             if (id == 1906) disp.max_stretch = !disp.max_stretch;

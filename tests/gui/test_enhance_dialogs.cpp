@@ -18,17 +18,12 @@ class EnhanceDialogTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_filter_state();
         set_image_size(64, 48);
         std::mt19937 rng(5);
         std::uniform_int_distribution<int> d(1000, 1400);
         for (int i = 0; i < 64 * 48; ++i) image[i] = static_cast<unsigned short>(d(rng));
         for (int i = 300; i < 64 * 48; i += 97) image[i] = 60000; // hot pixels
         original.assign(image, image + 64 * 48);
-    }
-    void TearDown() override {
-        reset_filter_state();
-        NocterisTest::TearDown();
     }
 
     std::vector<unsigned short> current() const { return {image, image + 64 * 48}; }

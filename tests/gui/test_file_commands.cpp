@@ -19,8 +19,6 @@ class FileCommandsTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_analysis_state();
-        reset_fits_state();
         prepare_main_window_state(); // model 2: 1392 x 1040
         startup_pattern();
         win = new TNocterisWindow;

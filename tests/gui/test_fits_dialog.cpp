@@ -1,6 +1,8 @@
 // The FITS details dialog: what it shows, what Continue and Abort leave in
 // the detail fields, and the time-difference scroll bar.
 #include "display/image_store.h"
+
+#include "app/all_state.h"
 #include "files/fits.h"
 #include "files/fits_dialog.h"
 #include "settings/settings.h"
@@ -42,11 +44,7 @@ class TestFitsDialog : public QObject {
     }
 
   private slots:
-    void init() {
-        reset_settings();
-        reset_display_state();
-        reset_fits_state();
-    }
+    void init() { reset_all_state(); }
 
     void opensWithTheDetailFields() {
         set_details();

@@ -30,7 +30,6 @@ class MainWindowTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_analysis_state();
         prepare_main_window_state();
         startup_pattern();
     }

@@ -24,8 +24,6 @@ class MergeDialogTest : public NocterisTest {
   protected:
     void SetUp() override {
         NocterisTest::SetUp();
-        reset_stack_state();
-        reset_calibration_state();
         set_image_size(20, 16);
         disp.binned = 0;
     }
