@@ -7,9 +7,7 @@
 #include <QClipboard>
 
 void TNocterisWindow::undo_restore_option() {
-    restore_image();
-    image_prepare();
-    remove_last_history();
+    if (restore_image()) image_prepare();
 }
 
 void TNocterisWindow::CmCopy() {

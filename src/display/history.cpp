@@ -22,10 +22,18 @@ int first_empty() {
 
 void undo_save_option() {
     if (image != undo) std::memcpy(undo, image, image_pixels() * sizeof *image);
+    std::memcpy(disp.undo_process_info, disp.process_info, sizeof disp.process_info);
+    disp.undo_ready = 1;
 }
 
-void restore_image() {
+bool restore_image() {
+    // One level: a second Undo would keep the pixels but lose history lines
+    // that still describe them.
+    if (!disp.undo_ready) return false;
     if (image != undo) std::memcpy(image, undo, image_pixels() * sizeof *image);
+    std::memcpy(disp.process_info, disp.undo_process_info, sizeof disp.process_info);
+    disp.undo_ready = 0;
+    return true;
 }
 
 void update_history(const char* text) {

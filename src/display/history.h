@@ -7,12 +7,15 @@
 // Size of the text box that shows the history.
 constexpr std::size_t HISTORY_BOX_CHARS = 500;
 
-// Copies `intlength` pixels from `image` to `undo`, before a change.
+// Copies `intlength` pixels from `image` to `undo`, before a change, with
+// the processing history as it stands.
 void undo_save_option();
 
-// Copies `intlength` pixels from `undo` back to `image`; the caller rebuilds
-// the display and then calls remove_last_history().
-void restore_image();
+// The Undo command: puts back the pixels and the history of the last
+// undo_save_option, once. False (and nothing changed) when there is nothing
+// to go back to: before any change, or after the Undo of the last one. The
+// caller rebuilds the display.
+bool restore_image();
 
 // Adds `text` (cut to 39 characters) in the first empty entry; dropped when
 // all 15 are in use.

@@ -120,6 +120,10 @@ struct DisplayState {
     std::uint16_t stretch_bmp_table[256] = {};
     std::uint32_t table[257] = {};
     char process_info[HISTORY_ENTRIES][HISTORY_TEXT] = {};
+    // The history as it was when `undo` was filled, and whether `undo` holds
+    // a state the Undo command has not yet gone back to.
+    char undo_process_info[HISTORY_ENTRIES][HISTORY_TEXT] = {};
+    int undo_ready = 0;
     char image_name[80] = {};
 
     // Guider camera display.

@@ -616,6 +616,7 @@ bool median_filter(int radius, int power) {
     if (radius < 1 || radius > 3 || power < 1 || power > 10 || !current_frame_ok()) return false;
     WaitCursor wait;
     point_at_buffers();
+    undo_save_option();
     run_median_enhance(image, trial, undo, radius, power);
     return true;
 }
@@ -643,6 +644,7 @@ bool venetian_enhance() {
     if (!current_frame_ok()) return false;
     WaitCursor wait;
     point_at_buffers();
+    undo_save_option();
     venetian_blind(image, undo);
     update_history("Vertical Smoothing Filter");
     return true;

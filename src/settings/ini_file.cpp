@@ -462,8 +462,16 @@ int SaveINIFile(const char* path) {
 
     // Write beside the old file and rename over it, so a failed or
     // interrupted save leaves the previous settings in place.
-    const std::string tmp = host + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // The temporary name is this save's own: two programs saving at once must
+    // neither truncate each other's file nor rename a half-written one.
+    static unsigned counter = 0;
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = host + "." + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) return 3;
     bool ok = write_all(fd, buf, INI_FILE_BYTES) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;

@@ -88,6 +88,31 @@ TEST_F(ImageOpsTest, UndoAndHistory) {
     EXPECT_STREQ(disp.process_info[14], "Filter 14");
 }
 
+TEST_F(ImageOpsTest, UndoGoesBackOnceAndTheHistoryAlwaysDescribesThePixels) {
+    set_image_size(10, 10);
+    fill(0, 100, 5);
+    EXPECT_FALSE(restore_image()); // nothing changed yet: nothing to undo
+    EXPECT_EQ(image_int[0], 5);
+
+    undo_save_option(); // a stretch
+    fill(0, 100, 6);
+    update_history("Stretch");
+    undo_save_option(); // a filter that writes two lines
+    fill(0, 100, 7);
+    update_history("Median");
+    update_history("Median, second pass");
+
+    ASSERT_TRUE(restore_image());
+    EXPECT_EQ(image_int[0], 6);
+    EXPECT_STREQ(disp.process_info[0], "Stretch");
+    EXPECT_STREQ(disp.process_info[1], "");
+
+    // One level only: a second Undo keeps both the pixels and their history.
+    EXPECT_FALSE(restore_image());
+    EXPECT_EQ(image_int[0], 6);
+    EXPECT_STREQ(disp.process_info[0], "Stretch");
+}
+
 TEST_F(ImageOpsTest, HistoryTextStopsBeforeAShortEntryAndFitsTheBox) {
     char box[HISTORY_BOX_CHARS + 8];
     EXPECT_EQ(compose_history_text(box, HISTORY_BOX_CHARS), 2u);

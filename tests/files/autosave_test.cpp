@@ -2,11 +2,15 @@
 
 #include "files/auto_save.h"
 #include "files/file_state.h"
+#include "platform/host_path.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
 
 #include <cstdlib>
 #include <ctime>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -47,15 +51,72 @@ TEST_F(AutoSaveTest, NumbersWrapAfter65529) {
     EXPECT_EQ(next_auto_save_number(65535), 1);
     EXPECT_EQ(auto_save_file_name(17), "IMG17.FIT");
 
-    // The folder is made on the first save; the wrap overwrites older files.
+    // The folder is made on the first save; after the wrap an older file in
+    // the way is kept and the number moves on past it.
     cfg.auto_save_num = 65529;
     ASSERT_EQ(auto_save(image), 0);
     EXPECT_TRUE(fs::exists(saved("IMG65530.FIT")));
     write_file(saved("IMG1.FIT"), "old");
     ASSERT_EQ(auto_save(image), 0);
-    EXPECT_EQ(cfg.auto_save_num, 1);
-    EXPECT_EQ(fs::file_size(saved("IMG1.FIT")), static_cast<uintmax_t>(disp.filelenfitpad));
+    EXPECT_EQ(cfg.auto_save_num, 2);
+    EXPECT_EQ(read_file(saved("IMG1.FIT")), "old");
+    EXPECT_EQ(fs::file_size(saved("IMG2.FIT")), static_cast<uintmax_t>(disp.filelenfitpad));
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(AutoSaveTest, ANewRunNeverReplacesTheImagesOfAnEarlierOne) {
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(auto_save(image), 0);
+    const std::string first = read_file(saved("IMG1.FIT"));
+    const std::string third = read_file(saved("IMG3.FIT"));
+    ASSERT_FALSE(first.empty());
+
+    // The settings file is gone: the next run counts from 0 again.
+    ASSERT_TRUE(fs::remove(platform::host_path(cfg.ini_file)));
+    reset_settings();
+    LoadINIFile(cfg.ini_file);
+    ASSERT_EQ(cfg.auto_save_num, 0);
+    fill(image, pixels(), 7);
+    ASSERT_EQ(auto_save(image), 0);
+    EXPECT_EQ(cfg.auto_save_num, 4);
+    EXPECT_EQ(read_file(saved("IMG1.FIT")), first);
+    EXPECT_EQ(read_file(saved("IMG3.FIT")), third);
+    EXPECT_TRUE(fs::exists(saved("IMG4.FIT")));
+    EXPECT_FALSE(fs::exists(saved("IMG5.FIT")));
+    cfg.auto_save_num = 0;
+    ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
+    EXPECT_EQ(cfg.auto_save_num, 4); // the number used is the one kept
+}
+
+TEST_F(AutoSaveTest, TwoProgramsSavingIntoOneFolderKeepEveryImage) {
+    // Two processes with their own copy of the number, both starting at 0.
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            int failed = 0;
+            cfg.auto_save_num = 0;
+            for (int i = 0; i < 3; ++i) {
+                fill(image, pixels(), static_cast<unsigned short>(100 * (c + 1) + i));
+                failed += auto_save(image) != 0;
+            }
+            ::_exit(failed);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::set<unsigned short> seen;
+    for (int n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        fill(image, pixels(), 0);
+        ASSERT_EQ(LoadFITSFile(saved("IMG" + std::to_string(n) + ".FIT").c_str(), 2, image), 0);
+        seen.insert(image[0]);
+    }
+    EXPECT_EQ(seen, (std::set<unsigned short>{100, 101, 102, 200, 201, 202}));
+    EXPECT_FALSE(fs::exists(saved("IMG7.FIT")));
 }
 
 TEST_F(AutoSaveTest, TheFileIsSixteenBitFitsAndTheNumberSurvives) {

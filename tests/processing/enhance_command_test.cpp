@@ -101,8 +101,7 @@ TEST_F(EnhanceCommands, EachFilterAddsItsHistoryLineAndUndoRestoresTheImage) {
         EXPECT_EQ(history_count(), 2) << c.name;
         EXPECT_STREQ(disp.process_info[1], c.history);
         EXPECT_NE(current(), before) << c.name;
-        restore_image();
-        remove_last_history();
+        EXPECT_TRUE(restore_image());
         EXPECT_EQ(current(), before) << c.name;
         EXPECT_EQ(history_count(), 1);
         EXPECT_STREQ(disp.process_info[0], "Earlier Stretch");
