@@ -59,7 +59,6 @@ void TNocterisWindow::CmFileSave() {
     const platform::FileDialogResult r =
         platform::ui().file_dialog(save_dialog_request(tif, fits_mode));
     if (!r.accepted) return;
-    SetCaption(QString::fromStdString(file_title(r.path)).toLower().toLocal8Bit().constData());
     note_save_choice(r.path, fits_mode);
     const char* path = r.path.c_str();
     int result = 0;
@@ -72,9 +71,13 @@ void TNocterisWindow::CmFileSave() {
                                 fits.eightbit);
         });
     } else {
-        SaveQVFile(path); // reports its own failures
+        result = SaveQVFile(path); // reports its own failures
     }
     if ((tif || fits_mode) && result == 1) messages(22);
+    // The caption names the file the image is in: a failed save leaves it
+    // where it was.
+    if (result == 0)
+        SetCaption(QString::fromStdString(file_title(r.path)).toLower().toLocal8Bit().constData());
 }
 
 void TNocterisWindow::CmTifSave() {

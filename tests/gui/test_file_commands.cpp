@@ -105,6 +105,21 @@ TEST_F(FileCommandsTest, TiffAndQuickSave) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+TEST_F(FileCommandsTest, AFailedSaveKeepsTheCaptionOfTheImagesFile) {
+    const std::string path = home + "/~kept.raw";
+    answer(path);
+    win->dispatch(24333);
+    ASSERT_EQ(frame->windowTitle(), "Nocteris - ~kept.raw");
+    for (int cmd : {24333, 24334}) { // native, then TIFF
+        SCOPED_TRACE(cmd);
+        answer(home + "/no such folder/~lost.raw");
+        win->dispatch(cmd);
+        EXPECT_FALSE(ui.boxes.empty()) << "the failure is reported";
+        EXPECT_EQ(frame->windowTitle(), "Nocteris - ~kept.raw");
+        ui.boxes.clear();
+    }
+}
+
 TEST_F(FileCommandsTest, RefusedOpenKeepsTheImageButNamesTheFile) {
     const std::string path = home + "/odd.dat";
     write_file(path, std::string(1000, 'x'));
