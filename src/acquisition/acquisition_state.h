@@ -87,6 +87,10 @@ struct SequenceState {
     std::uint32_t ticks = 0;
     std::uint32_t endticks = 0;
     ImageNotes notes;
+    // The last main-camera readout did not arrive whole: how much did.
+    int frame_incomplete = 0;
+    long frame_bytes_got = 0, frame_bytes_wanted = 0;
+    int frames_dropped = 0; // damaged frames left out of a stack
 };
 
 extern AcquisitionState acq;

@@ -187,6 +187,33 @@ void stack() {
     messages(MSG_OWN_TEXT, text);
 }
 
+// Marks the image of a readout that did not arrive whole, so that its file,
+// the caption and the command line say so.
+void note_readout(bool whole) {
+    seq.frame_incomplete = !whole;
+    seq.frame_bytes_wanted = usbt.ByteCount;
+    seq.frame_bytes_got = std::min<long>(usbt.BytesReturned, usbt.ByteCount);
+    disp.damage_note[0] = '\0';
+    if (!whole)
+        std::snprintf(disp.damage_note, sizeof disp.damage_note,
+                      "Incomplete readout: %ld of %ld bytes", seq.frame_bytes_got,
+                      seq.frame_bytes_wanted);
+    std::snprintf(disp.image_name, sizeof disp.image_name,
+                  whole ? "Nocteris Camera Image" : "Nocteris Camera Image (incomplete)");
+}
+
+// A damaged frame is never folded into a stack: the images stacked so far
+// stay the result, as when the stacking star is lost.
+void keep_stack_so_far() {
+    const bool started = acq.slew_sum_alt ? stacking.orig_avg != 0 : stacking.orig_x != 0;
+    if (!started) return; // nothing stacked yet
+    copy_image(image, trial);
+    seq.frame_incomplete = 0;
+    ++seq.frames_dropped;
+    disp.damage_note[0] = '\0';
+    std::snprintf(disp.image_name, sizeof disp.image_name, "Nocteris Camera Image");
+}
+
 void rebuild_notes() {
     for (auto& line : disp.process_info) line[0] = '\0';
     if (seq.notes.dark) update_history("Dark Frame Subtracted");
@@ -338,6 +365,8 @@ void run_exposure_sequence(SequenceHost& host) {
     if (cfg.exposure_delay) start_delay();
 
     acq.total_images = seq.no_images;
+    seq.frames_dropped = 0;
+    seq.frame_incomplete = 0;
     seq.cont_work = cfg.continuous;
     seq.series_work = seq.series_exposure;
     seq.exposure_save = seq.exposure;
@@ -374,10 +403,17 @@ void run_exposure_sequence(SequenceHost& host) {
                 acq.exposure = exposure;
                 // A frame that did not arrive whole ends the series: the camera
                 // has gone or stalls, and each further try would wait for it again.
-                if (!QV_full_read()) seq.no_images = 1, seq.cont_work = 0;
+                const bool whole = QV_full_read();
+                note_readout(whole);
+                if (!whole) seq.no_images = 1, seq.cont_work = 0;
                 clear_messages();
                 calibrate();
-                if (stacked_series && !guide.guider_guiding) stack();
+                if (stacked_series && !guide.guider_guiding) {
+                    if (whole)
+                        stack();
+                    else
+                        keep_stack_so_far();
+                }
             }
             platform::ui().progress_close();
             --seq.no_images;

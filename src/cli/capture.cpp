@@ -346,9 +346,16 @@ class CaptureHost : public SequenceHost {
     void image_shown(const std::string& saved) override {
         if (saved.empty()) return; // the save has reported why
         ++saved_files;
-        ui_.line("saved " + saved);
+        if (!seq.frame_incomplete) {
+            ui_.line("saved " + saved);
+            return;
+        }
+        ++incomplete_files;
+        ui_.line("saved " + saved + " (incomplete: " + std::to_string(seq.frame_bytes_got) +
+                 " of " + std::to_string(seq.frame_bytes_wanted) + " bytes)");
     }
     int saved_files = 0;
+    int incomplete_files = 0;
 
   private:
     CaptureUi& ui_;
@@ -496,8 +503,11 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
         err << "nocteris-cli: the settings file could not be written back; it may keep this "
                "run's options\n";
 
-    const std::string saved = std::to_string(host.saved_files) +
-                              (host.saved_files == 1 ? " image saved" : " images saved");
+    std::string saved = std::to_string(host.saved_files) +
+                        (host.saved_files == 1 ? " image saved" : " images saved");
+    // Damaged frames are counted apart, saved or left out of a stack.
+    const int incomplete = host.incomplete_files + seq.frames_dropped;
+    if (incomplete > 0) saved += ", " + std::to_string(incomplete) + " incomplete";
     // A normal run shows no box: each one is a transfer, correction, stacking
     // or save that failed, and a script must not take the run for complete.
     if (ui.shown > boxes) {

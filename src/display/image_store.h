@@ -124,6 +124,9 @@ struct DisplayState {
     // a state the Undo command has not yet gone back to.
     char undo_process_info[HISTORY_ENTRIES][HISTORY_TEXT] = {};
     int undo_ready = 0;
+    // Why the pixels are not what the camera saw, e.g. "Incomplete readout:
+    // 5 of 9 bytes": written as a HISTORY card; empty for a sound image.
+    char damage_note[69] = "";
     char image_name[80] = {};
 
     // Guider camera display.

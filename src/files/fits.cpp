@@ -202,7 +202,11 @@ void build_header(char* hdr, int width, int height, const char* object, const ch
     putf(hdr, C_FOCALLEN, "FOCALLEN=    %s", Sci(cfg.FITS_Focallen).text);
     putf(hdr, C_APERTURE, "APERTURE=    %s", Sci(cfg.FITS_Aperture).text);
     put_string(hdr, C_FILTER, "FILTER  ", cfg.FITS_Filter, FITS_TEXT);
-    putf(hdr, C_END, "END");
+    int end = C_END;
+    // A damaged frame says so where every reader looks, before END.
+    if (disp.damage_note[0])
+        put_comment(hdr, end++, "HISTORY ", disp.damage_note, strnlen(disp.damage_note, PIECE));
+    putf(hdr, end, "END");
 }
 
 bool write_data(fileio::ReplacingFile& out, const unsigned short* image, std::size_t pixels,
@@ -302,6 +306,11 @@ void decode_details(const char* hdr) {
         get_comment(card_at(hdr, C_HISTORY_LINES + i), disp.process_info[i], HISTORY_TEXT);
     get_pieces(hdr, C_HISTORY_TEXT, cfg.FITS_His, sizeof cfg.FITS_His);
     get_pieces(hdr, C_COMMENT_TEXT, cfg.FITS_Com, sizeof cfg.FITS_Com);
+    // A damaged frame's note stands where END stands in a sound file.
+    disp.damage_note[0] = '\0';
+    const char* note = card_at(hdr, C_END);
+    if (std::memcmp(note, "HISTORY = 'Incomplete readout", 29) == 0)
+        get_comment(note, disp.damage_note, sizeof disp.damage_note);
 }
 
 void decode_numbers(const char* hdr) {

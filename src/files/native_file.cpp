@@ -135,6 +135,7 @@ int LoadQVFile(const char* name) {
     disp.binned = bin ? 1 : 0;
     files.bin_type = bin ? 2 : 1;
     nocteris_binned();
+    disp.damage_note[0] = '\0'; // a native file keeps no note
     return LOAD_OK;
 }
 

@@ -325,6 +325,73 @@ TEST_F(Sequence, TheCameraGoingAwayMidSeriesEndsItKeepingWhatWasSaved) {
     EXPECT_FALSE(ui.progress_shown);
 }
 
+TEST_F(Sequence, ADamagedFrameSaysSoInItsFileAndCaption) {
+    sim::Config c;
+    c.faults.camera.disconnect_frame = 1;
+    begin(c);
+    cfg.auto_save_fits = 1;
+    std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", (home + "/out").c_str());
+    cfg.continuous = 1;
+    seq.no_images = 3;
+    std::vector<std::string> captions;
+    host.on_show = [&] { captions.emplace_back(disp.image_name); };
+
+    run_exposure_sequence(host);
+
+    ASSERT_EQ(host.saved.size(), 2u);
+    const std::string sound = read_file(host.saved[0]);
+    const std::string damaged = read_file(host.saved[1]);
+    EXPECT_EQ(sound.find("Incomplete readout"), std::string::npos);
+    const long wanted = 2L * disp.width1 * disp.height1;
+    ASSERT_TRUE(seq.frame_incomplete);
+    EXPECT_EQ(seq.frame_bytes_wanted, wanted);
+    EXPECT_LT(seq.frame_bytes_got, wanted);
+    const std::string card =
+        "HISTORY = 'Incomplete readout: " + std::to_string(seq.frame_bytes_got) + " of " +
+        std::to_string(wanted) + " bytes'";
+    const auto at = damaged.find(card);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(at % 80, 0u);                           // a card of its own
+    EXPECT_EQ(damaged.compare(at + 80, 3, "END"), 0); // just before END
+    EXPECT_EQ(damaged.size(), sound.size());          // the length is the program's own
+    ASSERT_EQ(captions.size(), 2u);
+    EXPECT_EQ(captions[0], "Nocteris Camera Image");
+    EXPECT_EQ(captions[1], "Nocteris Camera Image (incomplete)");
+
+    // The note comes back with the file, and a sound one clears it.
+    ASSERT_EQ(LoadFITSFile(host.saved[1].c_str(), 2, image), 0);
+    EXPECT_EQ(std::string("HISTORY = '") + disp.damage_note + "'", card.substr(0, card.size()));
+    ASSERT_EQ(LoadFITSFile(host.saved[0].c_str(), 2, image), 0);
+    EXPECT_STREQ(disp.damage_note, "");
+}
+
+TEST_F(Sequence, ADamagedFrameIsNeverFoldedIntoAStack) {
+    sim::Config c;
+    c.faults.camera.disconnect_frame = 2;
+    c.sky.faintest = 3000;
+    begin(c);
+    run_exposure_sequence(host); // a frame to pick the star on
+    const platform::Point star = brightest(image);
+    guide.xcent = star.x;
+    guide.ycent = star.y;
+    acq.slew_sum_average = 0;
+    std::vector<unsigned short> stacked;
+    seq.no_images = 3;
+    seq.end_loop = 0;
+    ui.on_pump = [&] {
+        // The sum of the sound frame is in `trial` while the damaged one reads.
+        if (stacking.orig_x != 0) stacked.assign(trial, trial + disp.intlength);
+        return 0;
+    };
+    run_exposure_sequence(host);
+
+    EXPECT_EQ(blocks_with(CMD_EXPOSE_AND_READ).size(), 3u); // 1 + the series' two
+    EXPECT_EQ(seq.frames_dropped, 1);
+    ASSERT_FALSE(stacked.empty());
+    EXPECT_TRUE(std::equal(stacked.begin(), stacked.end(), image)) << "the stack so far is shown";
+    EXPECT_STREQ(disp.damage_note, "");
+}
+
 class Stacking : public Sequence, public ::testing::WithParamInterface<int> {};
 
 TEST_P(Stacking, ASeriesOfADriftingSkyStaysSharp) {

@@ -238,6 +238,11 @@ TEST_F(CaptureTest, AReadoutFailureEndsTheRunWithAnError) {
     EXPECT_NE(err.str().find("did not complete"), std::string::npos);
     EXPECT_TRUE(fs::exists(saved(1)));
     EXPECT_FALSE(fs::exists(saved(3))) << "no further exposure after the link is gone";
+    // The damaged second frame is saved, and said to be incomplete.
+    const std::string lines = out.str();
+    EXPECT_NE(lines.find("saved " + saved(1) + "\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("saved " + saved(2) + " (incomplete: "), std::string::npos) << lines;
+    EXPECT_NE(err.str().find("2 images saved, 1 incomplete"), std::string::npos) << err.str();
 }
 
 TEST_F(CaptureTest, CorrectionsStacksAndProcessingShapeTheSavedImage) {

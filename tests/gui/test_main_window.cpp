@@ -264,12 +264,15 @@ TEST_F(MainWindowTest, AFileThatIsNotABitmapKeepsThePreviousOne) {
 TEST_F(MainWindowTest, UndoHistoryAndHelp) {
     open();
     update_history("Normal Stretch");
+    image_int[0] = 4863;
+    undo_save_option(); // the median filter's change
     update_history("Median Filter");
-    undo_int[0] = 4863;
     image_int[0] = 1;
     win->dispatch(9);
     EXPECT_EQ(image_int[0], 4863);
     EXPECT_EQ(win->Dib().pixelIndex(0, 0), 18);
+    win->dispatch(9); // one level: the second Undo changes nothing
+    EXPECT_EQ(image_int[0], 4863);
     ui.boxes.clear();
     win->dispatch(17);
     ASSERT_EQ(ui.boxes.size(), 1u);
