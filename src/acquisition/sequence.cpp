@@ -369,6 +369,8 @@ void run_exposure_sequence(SequenceHost& host) {
     seq.frame_incomplete = 0;
     seq.cont_work = cfg.continuous;
     seq.series_work = seq.series_exposure;
+    // Stopped during the countdown: end before the first exposure.
+    if (cfg.exposure_delay && host.stop_requested()) seq.end_loop = 1, seq.cont_work = 0;
     seq.exposure_save = seq.exposure;
     disp.non_guiding = 1;
     files.start_exp = std::time(nullptr);

@@ -23,6 +23,10 @@ class SequenceHost {
     // After each CmShowImage: `saved` is the file written by the automatic
     // save, empty when none was.
     virtual void image_shown(const std::string& saved) { (void)saved; }
+    // Whether a stop has been asked for outside the window's presses (a
+    // signal to the command line): checked after the start delay, so that
+    // no picture is taken once the countdown was stopped.
+    virtual bool stop_requested() { return false; }
 };
 
 // QV_Control: the whole camera start.

@@ -29,11 +29,21 @@ namespace fs = std::filesystem;
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t announced = 0; // the handler has said it stops
 
 extern "C" void on_interrupt(int) {
+    // Said at once: a camera-timed exposure may keep the run from its next
+    // pump for up to 100 seconds. write() is safe in a handler.
+    if (!interrupted) {
+        static const char text[] =
+            "nocteris-cli: stopping after this image (again to quit at once)\n";
+        [[maybe_unused]] const ssize_t n = ::write(2, text, sizeof text - 1);
+        announced = 1;
+    }
     interrupted = 1;
 }
 
+constexpr int EXIT_INTERRUPTED = 130; // 128 + SIGINT, as a shell reports it
 constexpr long START_DELAY_MAX = 600;
 constexpr long PAUSE_SECONDS_MAX = CONTINUOUS_DELAY_MAX * 60;
 constexpr double USER_STRETCH_MIN = 2.0;
@@ -283,7 +293,7 @@ class CaptureUi : public CliUi {
         if (!interrupted) return 0;
         if (!stop_requested) {
             stop_requested = true;
-            line("Ctrl+C: stopping (Ctrl+C again quits at once)");
+            if (!announced) line("Ctrl+C: stopping after this image (Ctrl+C again quits at once)");
         }
         return 1;
     }
@@ -343,6 +353,7 @@ class CaptureUi : public CliUi {
 class CaptureHost : public SequenceHost {
   public:
     explicit CaptureHost(CaptureUi& ui) : ui_(ui) {}
+    bool stop_requested() override { return interrupted != 0; }
     void image_shown(const std::string& saved) override {
         if (saved.empty()) return; // the save has reported why
         ++saved_files;
@@ -367,16 +378,20 @@ class InterruptHandlers {
   public:
     InterruptHandlers() {
         interrupted = 0;
+        announced = 0;
         struct sigaction sa {};
         sa.sa_handler = on_interrupt;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESETHAND | SA_RESTART;
         sigaction(SIGINT, &sa, &old_int_);
         sigaction(SIGTERM, &sa, &old_term_);
+        // The terminal closing: the run ends as politely, settings restored.
+        sigaction(SIGHUP, &sa, &old_hup_);
     }
     ~InterruptHandlers() {
         sigaction(SIGINT, &old_int_, nullptr);
         sigaction(SIGTERM, &old_term_, nullptr);
+        sigaction(SIGHUP, &old_hup_, nullptr);
     }
     InterruptHandlers(const InterruptHandlers&) = delete;
     InterruptHandlers& operator=(const InterruptHandlers&) = delete;
@@ -384,6 +399,7 @@ class InterruptHandlers {
   private:
     struct sigaction old_int_ {};
     struct sigaction old_term_ {};
+    struct sigaction old_hup_ {};
 };
 
 // Loads a correction frame as the sequence will, into a buffer the command
@@ -514,8 +530,13 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
         err << "nocteris-cli: the run did not complete as asked (see above); " << saved << "\n";
         return 1;
     }
+    if (usbt.camera_unsupported) {
+        err << "nocteris-cli: the attached camera is not supported; " << saved << "\n";
+        return 1;
+    }
     ui.line((ui.stop_requested ? "stopped: " : "done: ") + saved);
-    return 0;
+    // As a shell reports a run ended by Ctrl+C.
+    return ui.stop_requested ? EXIT_INTERRUPTED : 0;
 }
 
 } // namespace

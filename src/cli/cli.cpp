@@ -19,9 +19,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -86,6 +89,42 @@ const char* const usage_convert =
     "\n"
     "  --8bit      write 8-bit data (TIFF and FITS)\n"
     "  --model N   as for info\n";
+
+// The system's reason, in its own words but lower case, as in "permission denied".
+std::string system_reason(int code) {
+    std::string r = std::strerror(code);
+    if (!r.empty()) r[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(r[0])));
+    return r;
+}
+
+// Why a file cannot be read, for the refusal line; empty when it can.
+std::string why_unreadable(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return system_reason(errno);
+    if (S_ISDIR(st.st_mode)) return "a folder";
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return system_reason(errno);
+    ::close(fd);
+    return {};
+}
+
+// Why a file cannot be written there: the folder's reason, or the file's.
+std::string why_unwritable(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    if (::access(dir.c_str(), W_OK | X_OK) != 0) return system_reason(errno);
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
+        return system_reason(errno);
+    return {};
+}
+
+// "PATH: not a readable file", with the system's reason when it has one.
+void refuse_unreadable(const std::string& path, std::ostream& err) {
+    const std::string why = why_unreadable(path);
+    err << "nocteris-cli: " << path << ": not a readable file"
+        << (why.empty() ? "" : " (" + why + ")") << "\n";
+}
 
 long long file_length(const std::string& path, bool& regular) {
     struct stat st;
@@ -152,8 +191,8 @@ bool parse(int argc, const char* const* argv, int first, Options& o, std::ostrea
 std::string load(const std::string& path, const std::string& model, std::ostream& err) {
     bool regular = false;
     const long long len = file_length(path, regular);
-    if (!regular) {
-        err << "nocteris-cli: " << path << ": not a readable file\n";
+    if (!regular || !why_unreadable(path).empty()) {
+        refuse_unreadable(path, err);
         return {};
     }
     const std::vector<Candidate> all = candidates();
@@ -288,7 +327,9 @@ int write_output(const std::string& dst, bool eight_bit, std::ostream& out, std:
         result = SaveQVFile(dst.c_str());
     }
     if (result != 0) {
-        err << "nocteris-cli: " << dst << ": could not be written\n";
+        const std::string why = why_unwritable(dst);
+        err << "nocteris-cli: " << dst << ": could not be written"
+            << (why.empty() ? "" : " (" + why + ")") << "\n";
         return 1;
     }
     out << "wrote " << dst << " (" << disp.width1 << " x " << disp.height1 << ")\n";
@@ -478,8 +519,9 @@ int cmd_process(int argc, const char* const* argv, CliUi& ui, std::ostream& out,
     if (!check_output(o.args[1], o.eight_bit, err)) return 2;
     for (const auto& op : ops) {
         bool regular = false;
-        if (!op.file.empty() && file_length(op.file, regular) < 0) {
-            err << "nocteris-cli: " << op.file << ": not a readable file\n";
+        if (!op.file.empty() &&
+            (file_length(op.file, regular) < 0 || !why_unreadable(op.file).empty())) {
+            refuse_unreadable(op.file, err);
             return 1;
         }
     }

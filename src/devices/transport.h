@@ -38,6 +38,8 @@ struct TransportState {
     std::uint32_t read_wait_ms = 0;
 
     UsbChannel camera, wheel;
+    // Discovery found a camera of the family whose model it does not know.
+    int camera_unsupported = 0;
     int handles_issued = 0;
 };
 

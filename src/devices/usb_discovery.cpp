@@ -164,6 +164,7 @@ int USBHid::CollectingUSBHidInfo() {
                 } else {
                     messages(MSG_OWN_TEXT, "Attached Camera is not supported");
                     cam.cam_type = FALLBACK_MODEL;
+                    usbt.camera_unsupported = 1;
                 }
                 platform::ui().send_command(CM_CAMERA_GEOMETRY);
 

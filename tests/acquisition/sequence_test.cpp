@@ -33,6 +33,8 @@ struct Host : SequenceHost {
     std::function<void()> on_show;
     int dialogs = 0;
     bool take_photo = true;
+    std::function<bool()> stop;
+    bool stop_requested() override { return stop && stop(); }
 
     bool run_dialog() override {
         ++dialogs;
@@ -473,6 +475,19 @@ TEST_F(Sequence, StartDelayCountsDownEverySecondBeforeTheExposure) {
     EXPECT_GE(ui.beeps, 3);
     ASSERT_FALSE(block_times.empty());
     EXPECT_GE(block_times.front(), 3000u); // nothing went to the camera before
+}
+
+TEST_F(Sequence, AStopAskedForDuringTheStartDelayTakesNoPicture) {
+    begin();
+    cfg.exposure_delay = 1;
+    cfg.pause_secs = 3;
+    cfg.continuous = 1;
+    seq.no_images = 3;
+    host.stop = [&] { return ui.beeps > 0; }; // from the first second of the countdown
+    run_exposure_sequence(host);
+    EXPECT_TRUE(blocks_with(CMD_EXPOSE_AND_READ).empty());
+    EXPECT_EQ(host.shows, 0);
+    EXPECT_FALSE(ui.progress_shown);
 }
 
 TEST_F(Sequence, AutomaticProcessingNotesTheCorrectionsThenItsOwnSteps) {

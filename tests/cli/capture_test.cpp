@@ -181,7 +181,7 @@ TEST_F(CaptureTest, ASeriesSavesEveryImageWithItsStars) {
 TEST_F(CaptureTest, CtrlCStopsOnceTheCurrentImageIsSaved) {
     start_sim();
     interrupt_during_frame(2);
-    ASSERT_EQ(capture({"--count", "3", "--out", out_dir}), 0) << err.str();
+    ASSERT_EQ(capture({"--count", "3", "--out", out_dir}), 130) << err.str(); // as a shell says it
     EXPECT_TRUE(fs::exists(saved(1)));
     EXPECT_GT(median_of(saved(2)), 0) << "the interrupted image is still read and saved";
     EXPECT_FALSE(fs::exists(saved(3)));
@@ -190,7 +190,7 @@ TEST_F(CaptureTest, CtrlCStopsOnceTheCurrentImageIsSaved) {
     // Continuous imaging runs until it, with the pause between images.
     frames = 0;
     interrupt_during_frame(3);
-    ASSERT_EQ(capture({"--continuous", "--pause", "1", "--pause-unit", "m", "--out", out_dir}), 0)
+    ASSERT_EQ(capture({"--continuous", "--pause", "1", "--pause-unit", "m", "--out", out_dir}), 130)
         << err.str();
     EXPECT_TRUE(fs::exists(saved(5)));
     EXPECT_FALSE(fs::exists(saved(6)));

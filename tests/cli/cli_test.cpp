@@ -96,8 +96,12 @@ TEST_F(CliTest, RefusesWhatItCannotRead) {
     EXPECT_EQ(run({"info", home + "/short"}), 1);
     EXPECT_NE(err.str().find("length of no native or FITS file"), std::string::npos);
     EXPECT_EQ(run({"info", home}), 1);
-    EXPECT_NE(err.str().find("not a readable file"), std::string::npos);
+    EXPECT_NE(err.str().find(": not a readable file (a folder)"), std::string::npos) << err.str();
     EXPECT_EQ(run({"info", home + "/missing.fit"}), 1);
+    // The system's reason follows the program's own text.
+    EXPECT_NE(err.str().find("missing.fit: not a readable file (no such file or directory)"),
+              std::string::npos)
+        << err.str();
 
     const std::string raw = native(1392, 1040, "~frame");
     EXPECT_EQ(run({"info", raw, "--model", "8"}), 1);
@@ -112,6 +116,9 @@ TEST_F(CliTest, RefusesWhatItCannotRead) {
     EXPECT_FALSE(fs::exists(home + "/out.tif")) << "nothing written after a failed read";
 
     EXPECT_EQ(run({"convert", raw, home + "/no/such/dir/out.fit"}), 1);
+    EXPECT_NE(err.str().find("out.fit: could not be written (no such file or directory)"),
+              std::string::npos)
+        << err.str();
 }
 
 TEST_F(CliTest, ModelCodesWithoutASensorOfTheirOwnTakeTheOneTheySetUp) {

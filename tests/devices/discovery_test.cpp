@@ -95,6 +95,7 @@ TEST_F(DiscoveryTest, UnlistedCameraIsOpenedAsTheFallbackModel) {
     hid.CollectingUSBHidInfo();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Attached Camera is not supported");
+    EXPECT_EQ(usbt.camera_unsupported, 1); // the command line fails the run on it
     EXPECT_EQ(cam.cam_type, 7);
     EXPECT_EQ(sensor.cam_width1, 1392); // 16102 came after the model was chosen
     EXPECT_EQ(usbt.got_qv, 1);
