@@ -19,7 +19,6 @@ constexpr CameraModel MODELS[] = {
      " - takes 6-7 seconds"},
 };
 
-constexpr short FALLBACK_CODE = 7;
 constexpr short FALLBACK_ROW = 2;
 
 void copy_text(char (&dst)[32], const char* src) {
@@ -33,7 +32,7 @@ std::span<const CameraModel> camera_models() {
 }
 
 const CameraModel* camera_model(int code) {
-    if (code == FALLBACK_CODE) code = FALLBACK_ROW;
+    if (code == FALLBACK_MODEL) code = FALLBACK_ROW;
     for (const CameraModel& m : MODELS)
         if (m.code == code) return &m;
     return nullptr;

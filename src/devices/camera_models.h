@@ -17,6 +17,10 @@ extern CameraModelState cam;
 // Back to the start-up model, its sensor included.
 void reset_camera_model_state();
 
+// The code an attached camera of the family gets when the model table does
+// not know it; it is set up as model 2.
+constexpr short FALLBACK_MODEL = 7;
+
 // The camera model rows: what each model code selects. Codes 3 to 6 keep the
 // values of the previous set-up (the initial ones in a fresh run).
 void set_camera_model_geometry();

@@ -28,7 +28,6 @@ constexpr std::size_t DETAIL_BUFFER = 256;
 // Product ids read as decimal numbers outside this range are not cameras.
 constexpr int LOWEST_CAMERA_PID = 118;
 constexpr int HIGHEST_CAMERA_PID = 680;
-constexpr short FALLBACK_MODEL = 7;
 constexpr std::uint32_t WHEEL_REPLY_WAIT_MS = 30000;
 
 void error_box(const char* text) {

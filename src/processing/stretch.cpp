@@ -9,12 +9,9 @@
 #include "processing/processing_state.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
