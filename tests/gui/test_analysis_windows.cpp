@@ -363,7 +363,10 @@ TEST_F(AnalysisWindowsTest, LabelDialogWritesTheLabelOrNothing) {
     guitest::grab(frame, "label_main.png");
 }
 
-TEST_F(AnalysisWindowsTest, Screenshots) {
+// Not a check: pictures of the five windows on a star field, for a person to
+// look at (NOCTERIS_GRAB_DIR names the folder).
+TEST_F(AnalysisWindowsTest, PicturesOfTheWindows) {
+    if (qEnvironmentVariableIsEmpty("NOCTERIS_GRAB_DIR")) GTEST_SKIP();
     open_main();
     win->image_prepare();
     frame->resize(900, 600);
@@ -390,5 +393,4 @@ TEST_F(AnalysisWindowsTest, Screenshots) {
     mouse(QEvent::MouseButtonRelease, 500, 300);
     mouse(QEvent::MouseMove, 152, 91);
     guitest::grab(photometry_dialog(), "photometry_measured.png");
-    EXPECT_NE(photometry_dialog(), nullptr);
 }
