@@ -33,8 +33,8 @@ const char* const usage_photometry =
     "                     plain sums and the signal to noise the image's background level\n"
     "  --aperture R       half the side of the square: 0 (one pixel), 2, 3, 4, 6 or 8\n"
     "                     (5 to 17 pixels a side); 4 unless given\n"
-    "  --snap             move each position onto the star's centre first, as a right\n"
-    "                     click does\n"
+    "  --snap             move the object and comparison onto their stars' centres\n"
+    "                     first, as a right click does (the background is sky)\n"
     "  --gain G           the camera's electrons per count (default 1.4)\n"
     "  --read-noise N     the camera's read noise in electrons (default 12)\n"
     "  --model N          as for info\n";
@@ -186,7 +186,7 @@ int cmd_photometry(int argc, const char* const* argv, std::ostream& out, std::os
     cfg.ccd_read_noise = a.read_noise;
     if (!measure('o', a.object, a.snap, "object", err) ||
         !measure('c', a.comparison, a.snap, "comparison", err) ||
-        (a.have_background && !measure('b', a.background, a.snap, "background", err)))
+        (a.have_background && !measure('b', a.background, false, "background", err)))
         return 1;
 
     const int side = 2 * guide.cur_rad + 1;

@@ -75,6 +75,13 @@ TEST_F(AnalysisVerbsTest, PhotometryPrintsWhatTheWindowShows) {
         << err.str();
     EXPECT_TRUE(says("object:      300,300  sum 75000  mean 3000\n")) << out.str();
     EXPECT_TRUE(says("comparison:  600,400  sum 45000  mean 1800\n"));
+    EXPECT_TRUE(says("background:  100,100  sum 25000  mean 1000\n")) << "sky is not snapped";
+
+    // Snapping on empty sky finds no star: refused, not moved to another one.
+    EXPECT_EQ(run({"photometry", f, "--object", "300,300", "--comparison", "900,900", "--snap"}),
+              1);
+    EXPECT_NE(err.str().find("Nothing found to centre on"), std::string::npos);
+    EXPECT_NE(err.str().find("the comparison at 900,900 could not be measured"), std::string::npos);
 
     // Without a background the plain sums are compared.
     ASSERT_EQ(run({"photometry", f, "--object", "300,300", "--comparison", "600,400"}), 0);
