@@ -1,6 +1,7 @@
 #include "app/app_logic.h"
 
 #include "analysis/analysis_state.h"
+#include "analysis/photometry.h"
 #include "devices/camera_models.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
@@ -69,16 +70,6 @@ void place_focus_frame(int x, int y) {
 
 } // namespace
 
-long aperture_sum(const unsigned short* img, int x, int y, int r) {
-    long sum = 0;
-    for (int yy = y - r; yy <= y + r; ++yy) {
-        if (yy < 0 || yy >= disp.height1) continue;
-        for (int xx = x - r; xx <= x + r; ++xx)
-            if (xx >= 0 && xx < disp.width1) sum += img[static_cast<long>(yy) * disp.width1 + xx];
-    }
-    return sum;
-}
-
 ClickResult left_button_up(platform::Point& point) {
     if (!ana.photometry && !ana.row_plot && !stacking.merging && !guide.pick_star &&
         !guide.focus_frame)
@@ -90,11 +81,7 @@ ClickResult left_button_up(platform::Point& point) {
     const int r = guide.cur_rad;
     if (!guide.focus_frame && (point.x < r + m || point.x > disp.width2 - r - m ||
                                point.y < r + m || point.y > disp.height2 - r - m)) {
-        char text[100];
-        std::snprintf(text, sizeof text,
-                      "Sorry, outside Image area - try again\n\nx position = %5d\ny position = %5d",
-                      point.x, point.y);
-        messages(50, text);
+        report_outside(point.x, point.y);
         return ClickResult::Refused;
     }
     if (ana.row_plot) {
@@ -125,14 +112,8 @@ ClickResult left_button_up(platform::Point& point) {
         return ClickResult::RepaintImage;
     }
     if (ana.photometry) {
-        const long sum = aperture_sum(img, point.x, point.y, r);
-        if (ana.ph_object == 'o') {
-            ana.obj_x = point.x, ana.obj_y = point.y, ana.obj_val = sum;
-        } else if (ana.ph_object == 'c') {
-            ana.comp_x = point.x, ana.comp_y = point.y, ana.comp_val = sum;
-        } else {
-            ana.back_x = point.x, ana.back_y = point.y, ana.back_val = sum;
-        }
+        // A snapped point may have moved the aperture across the edge.
+        if (!photometry_record(point, img)) return ClickResult::Refused;
         return ClickResult::Photometry;
     }
     merge_mark(point, img, r);

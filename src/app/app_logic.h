@@ -21,6 +21,3 @@ ClickResult left_button_up(platform::Point& point);
 ClickResult right_button_up(platform::Point& point);
 // Mouse move in photometry mode; true when the photometry window must repaint.
 bool mouse_move(platform::Point point);
-
-// Sum of the 16-bit pixels of the square of half-size r around (x, y).
-long aperture_sum(const unsigned short* img, int x, int y, int r);

@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
 #include "analysis/analysis_state.h"
+#include "analysis/photometry_dialog.h"
+#include "analysis/row_plot_dialog.h"
 #include "app/app_logic.h"
 #include "dialogs/controls.h"
 #include "dialogs/dib_image.h"
@@ -413,7 +415,9 @@ void TNocterisWindow::paintEvent(QPaintEvent*) {
     }
 
     image = image_int;
-    if (!ana.photometry && !guide.pick_star) viewport()->setCursor(Qt::ArrowCursor);
+    // The row plot keeps its up-arrow for as long as it runs.
+    if (!ana.photometry && !guide.pick_star && !ana.row_plot)
+        viewport()->setCursor(Qt::ArrowCursor);
 
     if (guide.picked_star && guide.pick_star) {
         const double cx = disp.binned ? guide.pick_xcent / 2 : guide.pick_xcent;
@@ -455,6 +459,8 @@ void TNocterisWindow::handleClick(QPoint client, bool right) {
     const ClickResult r = right ? right_button_up(pt) : left_button_up(pt);
     if (r == ClickResult::RepaintImage) PaintIt();
     if (r == ClickResult::Merge) merge_dialog_refresh();
+    if (r == ClickResult::RowPlot) row_plot_refresh();
+    if (r == ClickResult::Photometry) photometry_refresh();
     if (frame_) frame_->updateEnablers();
 }
 
@@ -465,7 +471,7 @@ void TNocterisWindow::mouseReleaseEvent(QMouseEvent* e) {
 
 void TNocterisWindow::mouseMoveEvent(QMouseEvent* e) {
     const QPoint p = toImage(e->position().toPoint());
-    mouse_move({p.x(), p.y()});
+    if (mouse_move({p.x(), p.y()})) photometry_refresh();
 }
 
 // ---------------------------------------------------------------- commands

@@ -128,6 +128,16 @@ class TNocterisWindow : public QAbstractScrollArea {
     void Average_Image();
     void Add_Image();
 
+    // Analysis windows, photometry and labels.
+    void CmHistogram();
+    void Cm3D();
+    void CmRowInt();
+    void blink_comparison();
+    void BlinkOriginal();
+    void BlinkComparison();
+    void CmPhotometry();
+    void label_image();
+
     // Contrast stretches.
     void CmContrastNormal();
     void CmContrastPower();

@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include "cli/analysis_verbs.h"
 #include "cli/capture.h"
+#include "cli/cli_files.h"
 #include "cli/cli_ui.h"
 #include "devices/camera_models.h"
 #include "display/display_pipeline.h"
@@ -29,6 +31,10 @@
 
 namespace {
 
+using cli::check_output;
+using cli::load;
+using cli::write_output;
+
 // A frame size the program can hold: a camera model's sensor, or the older
 // 752 x 580 line.
 struct Candidate {
@@ -53,6 +59,8 @@ const char* const usage_main =
     "  convert IN OUT        write IN in the format OUT's name chooses\n"
     "  process IN OUT OP...  apply processing operations, then write OUT\n"
     "  capture [OPTIONS]     take images with the camera and save them as FITS\n"
+    "  photometry FILE ...   measure stars as the Photometry window does\n"
+    "  label IN OUT ...      write a label into the image, then write OUT\n"
     "\n"
     "Run 'nocteris-cli COMMAND --help' for a command's options.\n";
 
@@ -186,9 +194,9 @@ bool parse(int argc, const char* const* argv, int first, Options& o, std::ostrea
     return true;
 }
 
-// Loads IN as the Open command would, with the frame size its length names.
-// Returns the kind of file, or empty after an error message.
-std::string load(const std::string& path, const std::string& model, std::ostream& err) {
+} // namespace
+
+std::string cli::load(const std::string& path, const std::string& model, std::ostream& err) {
     bool regular = false;
     const long long len = file_length(path, regular);
     if (!regular || !why_unreadable(path).empty()) {
@@ -247,6 +255,8 @@ std::string load(const std::string& path, const std::string& model, std::ostream
     return std::string(fits_file ? "FITS" : "native raw") + (binned ? ", 2 x 2 binned" : "");
 }
 
+namespace {
+
 void print_text(std::ostream& out, const char* label, const char* value) {
     out << label << std::string(value) << "\n";
 }
@@ -296,8 +306,9 @@ Format output_format(const std::string& dst) {
     return Format::Unknown;
 }
 
-// Checks the output name and options before anything is read.
-bool check_output(const std::string& dst, bool eight_bit, std::ostream& err) {
+} // namespace
+
+bool cli::check_output(const std::string& dst, bool eight_bit, std::ostream& err) {
     const Format f = output_format(dst);
     if (f == Format::Unknown) {
         err << "nocteris-cli: " << dst
@@ -312,7 +323,8 @@ bool check_output(const std::string& dst, bool eight_bit, std::ostream& err) {
     return true;
 }
 
-int write_output(const std::string& dst, bool eight_bit, std::ostream& out, std::ostream& err) {
+int cli::write_output(const std::string& dst, bool eight_bit, std::ostream& out,
+                      std::ostream& err) {
     const Format format = output_format(dst);
     int result = 0;
     if (format == Format::Fits) {
@@ -335,6 +347,8 @@ int write_output(const std::string& dst, bool eight_bit, std::ostream& out, std:
     out << "wrote " << dst << " (" << disp.width1 << " x " << disp.height1 << ")\n";
     return 0;
 }
+
+namespace {
 
 int cmd_convert(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.args.size() != 2) {
@@ -559,6 +573,8 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     }
     if (cmd == "process") return cmd_process(argc, argv, ui, out, err);
     if (cmd == "capture") return cmd_capture(argc, argv, out, err);
+    if (cmd == "photometry") return cmd_photometry(argc, argv, out, err);
+    if (cmd == "label") return cmd_label(argc, argv, out, err);
     Options o;
     if (cmd == "info" || cmd == "convert") {
         const bool is_info = cmd == "info";

@@ -142,6 +142,9 @@ void QtUi::set_cursor(CursorShape shape) {
     case CursorShape::Wait:
         main_->setCursor(Qt::WaitCursor);
         break;
+    case CursorShape::UpArrow:
+        main_->setCursor(Qt::UpArrowCursor);
+        break;
     }
 }
 

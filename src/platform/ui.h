@@ -10,7 +10,7 @@ namespace platform {
 enum class BoxIcon { None, Stop, Question, Information, Exclamation };
 enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class BoxResult { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
-enum class CursorShape { Arrow, Cross, Wait };
+enum class CursorShape { Arrow, Cross, Wait, UpArrow };
 
 struct Point {
     int x = 0;

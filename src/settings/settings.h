@@ -109,6 +109,10 @@ struct Settings {
     // Edited with the others but never stored: every start begins with these.
     int display_exposure = 1;
     int Show_Interface_Details = 0;
+    // The camera's electrons per count and read noise for the photometry
+    // signal-to-noise ratio. The settings file's layout has no room for them.
+    double ccd_gain = 1.4;
+    double ccd_read_noise = 12.0;
 };
 
 extern Settings cfg;

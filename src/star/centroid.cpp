@@ -151,14 +151,30 @@ StarCentre measure_centre(int x, int y, const unsigned short* image, int rad) {
     return r;
 }
 
+namespace {
+
+void store_centre(const StarCentre& c) {
+    guide.xcent = c.x;
+    guide.ycent = c.y;
+    guide.xcentdec = c.xdec;
+    guide.ycentdec = c.ydec;
+}
+
+// One snap pass: the star in the box around `point`, stored as find_centre
+// stores it. False when the pass failed or the box held no star: the
+// results then belong to an older star, so a click must not move to them.
+bool snap_pass(platform::Point point, const unsigned short* image, int rad) {
+    const StarCentre c = measure_centre(point.x, point.y, image, rad);
+    if (c.status != 0 || !c.found) return false;
+    store_centre(c);
+    return true;
+}
+
+} // namespace
+
 short find_centre(int x, int y, const unsigned short* image, int rad) {
     const StarCentre c = measure_centre(x, y, image, rad);
-    if (c.found) {
-        guide.xcent = c.x;
-        guide.ycent = c.y;
-        guide.xcentdec = c.xdec;
-        guide.ycentdec = c.ydec;
-    }
+    if (c.found) store_centre(c);
     return c.status;
 }
 
@@ -247,8 +263,8 @@ void search_centre(int x, int y, const unsigned short* image, int rad, platform:
     point = {x, y};
     for (int pass = 0; pass < 3; ++pass) {
         const platform::Point cursor = platform::ui().cursor_pos();
-        // A failed pass keeps the point: the results hold an older star.
-        if (find_centre(point.x, point.y, image, rad) != 0) return;
+        // A failed or empty pass keeps the point: the results hold an older star.
+        if (!snap_pass(point, image, rad)) return;
         const int dx = point.x - guide.xcent;
         const int dy = point.y - guide.ycent;
         point = {guide.xcent, guide.ycent};
@@ -262,7 +278,7 @@ bool snap_to_star(platform::Point& point, const unsigned short* image) {
         const platform::Point cursor = platform::ui().cursor_pos();
         if (point.x >= disp.width1 - guide.cur_rad || point.y >= disp.height1 - guide.cur_rad)
             continue;
-        if (find_centre(point.x, point.y, image, guide.cur_rad) != 0) {
+        if (!snap_pass(point, image, guide.cur_rad)) {
             guide.picked_star = 0;
             return false;
         }

@@ -37,8 +37,8 @@ void calc_guideframe();
 
 // Snaps the point clicked at (x, y) onto the star with three centroid passes
 // of `find_centre` on `image` with radius `rad`; `point` ends on the star and
-// the screen cursor follows it. Stops early when a pass fails (the failure has
-// been reported in a box). Used for photometry and merge clicks.
+// the screen cursor follows it. Stops early when a pass fails or finds no star
+// (reported in a box). Used for photometry and merge clicks.
 void search_centre(int x, int y, const unsigned short* image, int rad, platform::Point& point);
 
 // The main window's snap for a pick or photometry click at `point`: up to
@@ -46,5 +46,6 @@ void search_centre(int x, int y, const unsigned short* image, int rad, platform:
 // while `point` lies left of `width1 - cur_rad` and above `height1 - cur_rad`.
 // A pass that finds the star sets `picked_star`, moves `point` to the
 // centroid and the screen cursor by the same offset. Returns false when a pass
-// failed: `picked_star` is cleared and the click handling must end there.
+// failed or found no star: `picked_star` is cleared and the click handling
+// must end there.
 bool snap_to_star(platform::Point& point, const unsigned short* image);

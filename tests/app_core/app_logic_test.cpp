@@ -8,6 +8,8 @@
 #include "star/star_state.h"
 #include "support/test_env.h"
 
+#include <cstdlib>
+
 class AppLogicTest : public NocterisTest {
   protected:
     void SetUp() override {
@@ -204,4 +206,24 @@ TEST_F(AppLogicTest, PhotometryClickSumsTheApertureIntoTheChosenSlot) {
     EXPECT_FALSE(mouse_move(moved)) << "the border is outside the move area";
     EXPECT_TRUE(mouse_move({100, 100}));
     EXPECT_EQ(ana.mast_val, 1000);
+}
+
+TEST_F(AppLogicTest, PhotometrySnapThatEndsAtTheEdgeIsRefused) {
+    // A star against the left edge: the click is inside, the snap ends three
+    // pixels from the edge, where the 9 x 9 aperture would leave the image.
+    for (int i = 0; i < disp.intlength; ++i) image_int[i] = 1000;
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -3; dx <= 4; ++dx)
+            image_int[(100 + dy) * disp.width1 + 3 + dx] =
+                static_cast<unsigned short>(20000 - 3000 * std::abs(dx));
+    ana.photometry = 1;
+    guide.cur_rad = 4;
+    platform::Point p{10, 100};
+    EXPECT_EQ(right_button_up(p), ClickResult::Refused);
+    EXPECT_EQ(p.x, 3);
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_EQ(ui.boxes.back().text.rfind("Sorry, outside Image area - try again", 0), 0u);
+    EXPECT_EQ(ana.obj_val, 0);
+    EXPECT_EQ(ana.obj_x, 0);
+    EXPECT_EQ(ana.photometry, 1) << "the mode stays for the next click";
 }

@@ -266,6 +266,25 @@ TEST_F(CentroidTest, PickSnapMovesPointAndCursorOntoTheStar) {
     EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
+TEST_F(CentroidTest, SnapsOnEmptySkyKeepThePointInsteadOfAnOlderStar) {
+    frame(1312, 1024, 1000);
+    star(100.35, 60.75);
+    guide.cur_rad = 8;
+    platform::Point p{96, 57};
+    ASSERT_TRUE(snap_to_star(p, img.data())); // the results now hold this star
+
+    platform::Point sky{700, 500};
+    EXPECT_FALSE(snap_to_star(sky, img.data()));
+    EXPECT_EQ(std::pair(sky.x, sky.y), std::pair(700, 500));
+    EXPECT_EQ(guide.picked_star, 0);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, kNothing);
+
+    platform::Point merge;
+    search_centre(700, 500, img.data(), 8, merge);
+    EXPECT_EQ(std::pair(merge.x, merge.y), std::pair(700, 500));
+}
+
 TEST_F(CentroidTest, SearchCentreConvergesOverItsPasses) {
     // The first box only catches the star's edge; the second recentres on it.
     frame(1312, 1024, 1000);
