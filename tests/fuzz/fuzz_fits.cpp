@@ -26,14 +26,6 @@ const long long comparison_lengths[] = {COMPARISON_FITS, COMPARISON_FITS_BIN, CO
 int file_fd = -1;
 std::string file_path;
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-template <std::size_t N> void check_text(const char (&field)[N]) {
-    check(strnlen(field, N) < N);
-}
-
 void check_details() {
     check_text(cfg.FITS_Obj);
     check_text(cfg.FITS_Tel);

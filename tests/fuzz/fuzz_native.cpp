@@ -21,10 +21,6 @@ constexpr unsigned short SENTINEL = 0x5A5A;
 int file_fd = -1;
 std::string file_path;
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -18,14 +18,6 @@ namespace {
 int file_fd = -1;
 std::string file_path;
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-template <std::size_t N> void check_text(const char (&field)[N]) {
-    check(strnlen(field, N) < N);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
