@@ -67,8 +67,8 @@ const char* const usage_main =
 const char* const usage_info =
     "usage: nocteris-cli info FILE [--model N]\n"
     "\n"
-    "Prints the format, the geometry and the FITS details of FILE, a native raw\n"
-    "or FITS file recognised by its length.\n"
+    "Prints the format, the geometry and the FITS details of FILE: a FITS image\n"
+    "of any software, or a native raw file recognised by its length.\n"
     "\n"
     "  --model N   the camera model whose frame size to assume (1-8, or zq for the\n"
     "              752 x 580 line) when the length fits more than one\n";
@@ -196,6 +196,27 @@ bool parse(int argc, const char* const* argv, int first, Options& o, std::ostrea
 
 } // namespace
 
+namespace {
+
+// The frame size --model names: the model's own, or for a code without a
+// sensor of its own the one it sets up (the fallback's, or the initial one
+// for codes 3 to 6).
+const Candidate* named_model(const std::vector<Candidate>& all, const std::string& model) {
+    for (const auto& c : all)
+        if (model == c.name) return &c;
+    if (model.size() == 1 && model[0] >= '1' && model[0] <= '8') {
+        const CameraModel* m = camera_model(model[0] - '0');
+        const SensorState initial;
+        const int w = m ? m->width : initial.cam_width1;
+        const int h = m ? m->height : initial.cam_height1;
+        for (const auto& c : all)
+            if (c.model > 0 && c.width == w && c.height == h) return &c;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::string cli::load(const std::string& path, const std::string& model, std::ostream& err) {
     bool regular = false;
     const long long len = file_length(path, regular);
@@ -204,27 +225,26 @@ std::string cli::load(const std::string& path, const std::string& model, std::os
         return {};
     }
     const std::vector<Candidate> all = candidates();
+    const Candidate* chosen = nullptr;
+    if (!model.empty() && !(chosen = named_model(all, model))) {
+        err << "nocteris-cli: unknown model '" << model << "' (1-8 or zq)\n";
+        return {};
+    }
+    if (looks_like_fits(path.c_str())) {
+        // The header gives the size; the camera of that frame gives the rest.
+        int w = 0, h = 0;
+        if (!chosen && fits_image_size(path.c_str(), w, h) == 0)
+            for (const auto& c : all)
+                if (!chosen && c.width == w && c.height == h) chosen = &c;
+        if (chosen) use_candidate(*chosen);
+        if (LoadQVFile(path.c_str()) != LOAD_OK) return {}; // the reason went to stderr
+        return "FITS";
+    }
+
     std::vector<const Candidate*> matches;
     for (const auto& c : all)
         if (file_lengths(c.width, c.height).contains(len)) matches.push_back(&c);
-    const Candidate* chosen = nullptr;
-    if (!model.empty()) {
-        for (const auto& c : all)
-            if (model == c.name) chosen = &c;
-        if (!chosen && model.size() == 1 && model[0] >= '1' && model[0] <= '8') {
-            // A code without a sensor of its own takes the model with the one
-            // it sets up: the fallback's, or the initial one for codes 3 to 6.
-            const CameraModel* m = camera_model(model[0] - '0');
-            const SensorState initial;
-            const int w = m ? m->width : initial.cam_width1;
-            const int h = m ? m->height : initial.cam_height1;
-            for (const auto& c : all)
-                if (!chosen && c.model > 0 && c.width == w && c.height == h) chosen = &c;
-        }
-        if (!chosen) {
-            err << "nocteris-cli: unknown model '" << model << "' (1-8 or zq)\n";
-            return {};
-        }
+    if (chosen) {
         if (std::find_if(matches.begin(), matches.end(), [&](const Candidate* m) {
                 return m->width == chosen->width && m->height == chosen->height;
             }) == matches.end()) {
@@ -246,13 +266,11 @@ std::string cli::load(const std::string& path, const std::string& model, std::os
         chosen = matches.front();
     }
     use_candidate(*chosen);
-    const long long bin_native = disp.filelenbin;
     const bool fits_file = len == disp.filelenfit || len == disp.filelenfitpad ||
                            len == disp.filelenfitbin || len == disp.filelenfitbinpad;
-    const bool binned =
-        len == bin_native || len == disp.filelenfitbin || len == disp.filelenfitbinpad;
+    const bool binned = len == disp.filelenbin;
     if (LoadQVFile(path.c_str()) != LOAD_OK) return {}; // the reason went to stderr
-    return std::string(fits_file ? "FITS" : "native raw") + (binned ? ", 2 x 2 binned" : "");
+    return fits_file ? "FITS" : std::string("native raw") + (binned ? ", 2 x 2 binned" : "");
 }
 
 namespace {

@@ -87,3 +87,8 @@ void nocteris_binned() {
     disp.focus_width1 = 64;
     disp.focus_height1 = 64;
 }
+
+void image_geometry(int w, int h) {
+    nocteris_binned();
+    if (w != disp.width1 || h != disp.height1) set_image_size(w, h);
+}

@@ -36,6 +36,10 @@ struct FileLengths {
 
 FileLengths file_lengths(int width, int height);
 
+// The camera's geometry with an image of w x h pixels in it, as a file of
+// another size brings: the recognised file lengths stay the camera's.
+void image_geometry(int w, int h);
+
 // The older camera line's frame.
 constexpr int ZQ_WIDTH = 752;
 constexpr int ZQ_HEIGHT = 580;

@@ -66,6 +66,10 @@ bool InputFile::read_exact(unsigned char* dst, std::size_t n) {
     return read_pieces(dst, static_cast<long long>(n), 0) == static_cast<long long>(n);
 }
 
+bool InputFile::seek(long long offset) {
+    return fd_ >= 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == offset;
+}
+
 ReplacingFile::ReplacingFile(const std::string& host_path) : target_(host_path) {
     if (host_path.empty() || host_path.back() == '/') return;
     const auto slash = host_path.rfind('/');

@@ -29,6 +29,8 @@ class InputFile {
     long long read_pieces(unsigned char* dst, long long total, long long piece);
     // Reads n bytes; false when fewer arrive.
     bool read_exact(unsigned char* dst, std::size_t n);
+    // Moves to `offset` bytes from the start.
+    bool seek(long long offset);
     void close();
 
   private:

@@ -1,11 +1,15 @@
 #include "files/fits.h"
 
+#include "display/geometry.h"
+#include "display/history.h"
 #include "display/image_store.h"
 #include "display/sensor_state.h"
 #include "files/file_io.h"
+#include "files/fits_header.h"
 #include "platform/host_path.h"
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -14,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 FitsState fits;
@@ -58,8 +63,6 @@ enum Card {
     C_END,
 };
 
-constexpr char UNSIGNED_BZERO[] = "BZERO   =   +0.0000000000E+00";
-
 // The writer converts the data through the staging area a piece at a time.
 constexpr std::size_t WRITE_CHUNK = 1 << 18;
 
@@ -91,9 +94,6 @@ void swap_copy(void* dst, const void* src, std::size_t count, std::uint16_t flip
 }
 
 char* card_at(char* hdr, int card) {
-    return hdr + (card - 1) * FITS_CARD;
-}
-const char* card_at(const char* hdr, int card) {
     return hdr + (card - 1) * FITS_CARD;
 }
 
@@ -229,44 +229,24 @@ bool write_data(fileio::ReplacingFile& out, const unsigned short* image, std::si
     return out.write(zeros, (RECORD - bytes % RECORD) % RECORD);
 }
 
-int field4(const char* card) {
-    char digits[5];
-    std::memcpy(digits, card + 26, 4);
-    digits[4] = '\0';
-    return static_cast<int>(std::strtol(digits, nullptr, 10));
+// Header buffer of the readers: the first records of the file, up to END.
+char header_buf[fitsread::MAX_HEADER_BYTES];
+// File data pass through here a piece at a time when they need converting.
+constexpr std::size_t CHUNK_PIXELS = 1 << 16;
+unsigned char chunk_buf[CHUNK_PIXELS * 8];
+unsigned short chunk_out[CHUNK_PIXELS];
+
+void refuse(const std::string& why) {
+    fileio::copy_text(fits.load_error, sizeof fits.load_error, why.c_str());
 }
 
-// 0 when the header is this program's layout for this camera, else 2.
-int check_layout(const char* hdr) {
-    const char* bitpix = card_at(hdr, C_BITPIX);
-    if (bitpix[28] != '1' || bitpix[29] != '6') return 2;
-    if (card_at(hdr, C_NAXIS)[29] != '2') return 2;
-    const int w = field4(card_at(hdr, C_NAXIS1));
-    const int h = field4(card_at(hdr, C_NAXIS2));
-    if (w != sensor.cam_width1 && w != sensor.cam_width1 / 2) return 2;
-    if (h != sensor.cam_height1 && h != sensor.cam_height1 / 2) return 2;
-    return 0;
+// A commentary card in this program's form: "HISTORY = '" text "'".
+bool quoted_commentary(const char* card) {
+    return std::memcmp(card + 8, "= '", 3) == 0;
 }
 
-// Column 12 up to the closing quote (or column 80); a doubled quote stands
-// for one quote. Returns the length written, at most max - 1.
-std::size_t get_string(const char* card, char* out, std::size_t max) {
-    std::size_t n = 0;
-    for (int col = 11; col < FITS_CARD && n + 1 < max; ++col) {
-        if (card[col] == '\'') {
-            if (col + 1 < FITS_CARD && card[col + 1] == '\'') {
-                ++col;
-            } else {
-                break;
-            }
-        }
-        out[n++] = card[col];
-    }
-    out[n] = '\0';
-    return n;
-}
-
-// A commentary card's text: column 12 up to the first quote.
+// Column 12 up to the first quote (or column 80), as this program's
+// commentary cards hold their text.
 std::size_t get_comment(const char* card, char* out, std::size_t max) {
     std::size_t n = 0;
     for (int col = 11; col < FITS_CARD && card[col] != '\'' && n + 1 < max; ++col)
@@ -275,80 +255,186 @@ std::size_t get_comment(const char* card, char* out, std::size_t max) {
     return n;
 }
 
-// The four pieces joined again, the last one cut to 51 characters; their
-// padding spaces stay.
-void get_pieces(const char* hdr, int first, char* out, std::size_t size) {
-    std::size_t len = 0;
-    out[0] = '\0';
-    for (int p = 0; p < PIECES && len + 1 < size; ++p) {
-        const std::size_t room = size - len;
-        const std::size_t limit = p == PIECES - 1 && room > LAST_PIECE + 1 ? LAST_PIECE + 1 : room;
-        len += get_comment(card_at(hdr, first + p), out + len, limit);
+// Free text of other software's commentary cards, added to a long text.
+void append_text(char* dst, std::size_t size, const char* card) {
+    char text[FITS_CARD];
+    if (fitsread::card_commentary(card, text, sizeof text) == 0) return;
+    std::size_t len = std::strlen(dst);
+    if (len > 0 && len + 1 < size) dst[len++] = ' ';
+    fileio::copy_text(dst + len, size - len, text);
+}
+
+// The commentary cards: this program's 15 history lines, four pieces of
+// history text and four of comment text, each piece's padding kept and the
+// fourth cut to 51 characters; then a damaged frame's note. Other software's
+// HISTORY and COMMENT texts are joined into the long texts.
+void decode_commentary(const fitsread::Header& h) {
+    int history = 0, comment = 0;
+    std::size_t his_len = 0, com_len = 0;
+    disp.damage_note[0] = '\0';
+    for (int i = 0; i < h.count; ++i) {
+        const char* card = h.cards + i * FITS_CARD;
+        const bool his = fitsread::is_keyword(card, "HISTORY");
+        if (!his && !fitsread::is_keyword(card, "COMMENT")) continue;
+        if (!quoted_commentary(card)) {
+            if (his)
+                append_text(cfg.FITS_His, sizeof cfg.FITS_His, card);
+            else
+                append_text(cfg.FITS_Com, sizeof cfg.FITS_Com, card);
+            continue;
+        }
+        const int n = his ? history++ : comment++;
+        if (his && n < HISTORY_CARDS) {
+            get_comment(card, disp.process_info[n], HISTORY_TEXT);
+            continue;
+        }
+        const int piece = his ? n - HISTORY_CARDS : n;
+        char* text = his ? cfg.FITS_His : cfg.FITS_Com;
+        std::size_t& len = his ? his_len : com_len;
+        const std::size_t size = his ? sizeof cfg.FITS_His : sizeof cfg.FITS_Com;
+        if (piece < PIECES) {
+            const std::size_t room = size - len;
+            const std::size_t limit =
+                piece == PIECES - 1 && room > LAST_PIECE + 1 ? LAST_PIECE + 1 : room;
+            if (room > 1) len += get_comment(card, text + len, limit);
+        } else if (his && std::memcmp(card + 11, "Incomplete readout", 18) == 0) {
+            get_comment(card, disp.damage_note, sizeof disp.damage_note);
+        }
     }
 }
 
-void get_number(const char* card, double& value) {
-    char field[17];
-    std::memcpy(field, card + 13, 16);
-    field[16] = '\0';
-    fits_parse_number(field, value);
+void get_string(const fitsread::Header& h, const char* key, char* out, std::size_t size) {
+    if (const char* card = h.find(key)) fitsread::card_string(card, out, size);
 }
 
-void decode_details(const char* hdr) {
-    get_string(card_at(hdr, C_OBJECT), cfg.FITS_Obj, sizeof cfg.FITS_Obj);
-    get_string(card_at(hdr, C_TELESCOP), cfg.FITS_Tel, sizeof cfg.FITS_Tel);
-    get_string(card_at(hdr, C_INSTRUME), cfg.FITS_Ins, sizeof cfg.FITS_Ins);
-    get_string(card_at(hdr, C_OBSERVER), cfg.FITS_Obs, sizeof cfg.FITS_Obs);
-    get_string(card_at(hdr, C_ORIGIN), cfg.FITS_Src, sizeof cfg.FITS_Src);
-    get_string(card_at(hdr, C_DATE), fits.FITS_Date, sizeof fits.FITS_Date);
-    get_string(card_at(hdr, C_TIME), fits.FITS_Time, sizeof fits.FITS_Time);
-    for (int i = 0; i < HISTORY_CARDS; ++i)
-        get_comment(card_at(hdr, C_HISTORY_LINES + i), disp.process_info[i], HISTORY_TEXT);
-    get_pieces(hdr, C_HISTORY_TEXT, cfg.FITS_His, sizeof cfg.FITS_His);
-    get_pieces(hdr, C_COMMENT_TEXT, cfg.FITS_Com, sizeof cfg.FITS_Com);
-    // A damaged frame's note stands where END stands in a sound file.
-    disp.damage_note[0] = '\0';
-    const char* note = card_at(hdr, C_END);
-    if (std::memcmp(note, "HISTORY = 'Incomplete readout", 29) == 0)
-        get_comment(note, disp.damage_note, sizeof disp.damage_note);
+void get_number(const fitsread::Header& h, const char* key, double& value, double unit = 1.0) {
+    double v = 0.0;
+    if (fitsread::card_real(h.find(key), v)) value = v * unit;
 }
 
-void decode_numbers(const char* hdr) {
-    get_number(card_at(hdr, C_PIXWIDTH), disp.FITS_Pixwidth);
-    get_number(card_at(hdr, C_PIXHEIGH), disp.FITS_Pixheight);
-    get_number(card_at(hdr, C_EXPTIME), fits.FITS_Exptime);
-    get_number(card_at(hdr, C_FOCALLEN), cfg.FITS_Focallen);
-    get_number(card_at(hdr, C_APERTURE), cfg.FITS_Aperture);
-    get_string(card_at(hdr, C_FILTER), cfg.FITS_Filter, sizeof cfg.FITS_Filter);
+void decode_details(const fitsread::Header& h) {
+    get_string(h, "OBJECT", cfg.FITS_Obj, sizeof cfg.FITS_Obj);
+    get_string(h, "TELESCOP", cfg.FITS_Tel, sizeof cfg.FITS_Tel);
+    get_string(h, "INSTRUME", cfg.FITS_Ins, sizeof cfg.FITS_Ins);
+    get_string(h, "OBSERVER", cfg.FITS_Obs, sizeof cfg.FITS_Obs);
+    get_string(h, "ORIGIN", cfg.FITS_Src, sizeof cfg.FITS_Src);
+    get_string(h, "DATE-OBS", fits.FITS_Date, sizeof fits.FITS_Date);
+    get_string(h, "TIME-OBS", fits.FITS_Time, sizeof fits.FITS_Time);
+    // Other software writes the time into DATE-OBS: "2024-01-31T22:10:05.5".
+    if (char* t = std::strchr(fits.FITS_Date, 'T'); t && t - fits.FITS_Date == 10) {
+        if (!h.find("TIME-OBS")) fileio::copy_text(fits.FITS_Time, sizeof fits.FITS_Time, t + 1);
+        *t = '\0';
+    }
+    get_string(h, "FILTER", cfg.FITS_Filter, sizeof cfg.FITS_Filter);
+    decode_commentary(h);
+    // Pixel sizes in mm as this program writes them, else in µm as others do.
+    get_number(h, "XPIXSZ", disp.FITS_Pixwidth, 0.001);
+    get_number(h, "YPIXSZ", disp.FITS_Pixheight, 0.001);
+    get_number(h, "PIXWIDTH", disp.FITS_Pixwidth);
+    get_number(h, "PIXHEIGH", disp.FITS_Pixheight);
+    get_number(h, "EXPOSURE", fits.FITS_Exptime);
+    get_number(h, "EXPTIME", fits.FITS_Exptime);
+    get_number(h, "FOCALLEN", cfg.FITS_Focallen);
+    get_number(h, "APERTURE", cfg.FITS_Aperture);
 }
 
-// The shared reader; `details` restores the descriptive fields as well.
-int load(const char* path, unsigned short* dest, bool details) {
-    if (!path || !dest) return 1;
-    fileio::InputFile in(platform::host_path(path));
-    if (!in.is_open()) return 1;
-    char hdr[FITS_HEADER_BYTES];
-    if (!in.read_exact(reinterpret_cast<unsigned char*>(hdr), sizeof hdr)) return 1;
-    if (const int bad = check_layout(hdr)) return bad;
-    if (details) decode_details(hdr);
-    // Files written as unsigned data say BZERO 0; any other BZERO (ours say
-    // 32768, older ones 32767) means signed data offset by 32768.
-    const bool unsigned_data =
-        std::memcmp(card_at(hdr, C_BZERO), UNSIGNED_BZERO, sizeof UNSIGNED_BZERO - 1) == 0;
-    cfg.FITS_SBIG = unsigned_data ? 1 : 0;
-    if (details) decode_numbers(hdr);
+// A file read and checked, its pixels waiting in the staging area.
+struct Staged {
+    fitsread::Header header;
+    bool scaled = false;
+    double low = 0.0, factor = 1.0;
+    bool swap_pending = false; // staging holds the file's own bytes
+};
 
-    // The data size comes from the caller's geometry, never from the file,
-    // and the whole unit is staged so that a short file leaves `dest` alone.
-    const long pixels = static_cast<long>(disp.width1) * disp.height1;
-    if (pixels <= 0 || pixels > MAIN_BUFFER_PIXELS) return 1;
+bool read_chunks(fileio::InputFile& in, const fitsread::Header& h,
+                 const std::function<void(const unsigned char*, std::size_t, std::size_t)>& use) {
+    if (!in.seek(h.header_bytes)) return false;
+    const std::size_t total = static_cast<std::size_t>(h.pixels());
+    const int step = h.bytes_per_pixel();
+    for (std::size_t at = 0; at < total; at += CHUNK_PIXELS) {
+        const std::size_t n = std::min(CHUNK_PIXELS, total - at);
+        if (!in.read_exact(chunk_buf, n * step)) return false;
+        use(chunk_buf, n, at);
+    }
+    return true;
+}
+
+// 0, 1 (unreadable or cut short) or 2 (refused); fits.load_error says why.
+// Nothing outside the staging area changes.
+// Opens and parses; 0, 1 or 2 as the loaders return.
+int read_header(fileio::InputFile& in, fitsread::Header& h) {
+    fits.load_error[0] = '\0';
+    if (!in.is_open()) {
+        refuse("cannot be opened");
+        return 1;
+    }
+    const std::size_t n =
+        static_cast<std::size_t>(std::min(in.length(), fitsread::MAX_HEADER_BYTES));
+    if (!in.read_exact(reinterpret_cast<unsigned char*>(header_buf), n)) {
+        refuse("cannot be read");
+        return 1;
+    }
+    std::string why;
+    const fitsread::Verdict v = fitsread::parse_header(header_buf, n, in.length(), h, why);
+    if (v == fitsread::Verdict::Ok) return 0;
+    refuse(why);
+    return v == fitsread::Verdict::Truncated ? 1 : 2;
+}
+
+std::string host_of(const char* path) {
+    return path ? platform::host_path(path) : std::string();
+}
+
+int stage(const char* path, Staged& out) {
+    fileio::InputFile in(host_of(path));
+    if (const int r = read_header(in, out.header)) return r;
+    const fitsread::Header& h = out.header;
+    fitsread::PixelConverter conv(h);
     unsigned char* stage = fileio::staging();
-    if (!in.read_exact(stage, 2 * static_cast<std::size_t>(pixels))) return 1;
-    in.close();
-
-    const std::uint16_t flip = unsigned_data ? 0 : 0x8000;
-    swap_copy(dest, stage, static_cast<std::size_t>(pixels), flip, false);
+    bool ok;
+    if (!conv.needs_survey()) {
+        // This program's own files and unsigned 16-bit ones: one read.
+        ok = in.seek(h.header_bytes) &&
+             in.read_exact(stage, static_cast<std::size_t>(2 * h.pixels()));
+        out.swap_pending = true;
+    } else {
+        ok = read_chunks(in, h, [&](const unsigned char* d, std::size_t k, std::size_t) {
+            conv.survey(d, k);
+        });
+        ok = ok && read_chunks(in, h, [&](const unsigned char* d, std::size_t k, std::size_t at) {
+            conv.convert(d, k, chunk_out);
+            std::memcpy(stage + 2 * at, chunk_out, 2 * k);
+        });
+        out.swap_pending = false;
+    }
+    if (!ok) {
+        refuse("cannot be read");
+        return 1;
+    }
+    out.scaled = conv.scaled();
+    out.low = conv.low();
+    out.factor = conv.factor();
     return 0;
+}
+
+// Copies the first `count` staged pixels to `dest`.
+void unstage(const Staged& s, unsigned short* dest, long long count) {
+    const unsigned char* stage = fileio::staging();
+    const std::size_t n = static_cast<std::size_t>(count);
+    cfg.FITS_SBIG = s.header.raw_unsigned ? 1 : 0;
+    if (s.swap_pending)
+        swap_copy(dest, stage, n, s.header.raw_unsigned ? 0 : 0x8000, false);
+    else
+        std::memcpy(dest, stage, 2 * n);
+}
+
+void note_scaling(const Staged& s) {
+    if (!s.scaled) return;
+    char line[HISTORY_TEXT];
+    std::snprintf(line, sizeof line, "FITS BITPIX %d scaled to 0..65535", s.header.bitpix);
+    update_history(line);
+    std::snprintf(line, sizeof line, "p = (v - %.7g) * %.7g", s.low, s.factor);
+    update_history(line);
 }
 
 } // namespace
@@ -389,11 +475,52 @@ int SaveFITSFile(const char* path, const unsigned short* image, const char* obje
 }
 
 int LoadFITSFile(const char* path, int /*mode*/, unsigned short* dest) {
-    return load(path, dest, true);
+    if (!dest) return 1;
+    Staged s;
+    if (const int r = stage(path, s)) return r;
+    // The image takes the file's size; the camera's file lengths stay.
+    image_geometry(s.header.width, s.header.height);
+    unstage(s, dest, s.header.pixels());
+    ClearFITSInfo();
+    decode_details(s.header);
+    note_scaling(s);
+    return 0;
+}
+
+int LoadFITSPixels(const char* path, int width, int height, unsigned short* dest,
+                   long long count) {
+    if (!dest) return 1;
+    Staged s;
+    if (const int r = stage(path, s)) return r;
+    if (s.header.width != width || s.header.height != height) {
+        refuse(std::to_string(s.header.width) + " \u00d7 " + std::to_string(s.header.height) +
+               " is not the size wanted (" + std::to_string(width) + " \u00d7 " +
+               std::to_string(height) + ")");
+        return 2;
+    }
+    unstage(s, dest, std::clamp<long long>(count, 0, s.header.pixels()));
+    return 0;
 }
 
 int LoadTempFITSFile(const char* path, unsigned short* dest) {
-    return load(path, dest, false);
+    return LoadFITSPixels(path, disp.width1, disp.height1, dest,
+                          static_cast<long long>(disp.width1) * disp.height1);
+}
+
+int fits_image_size(const char* path, int& width, int& height) {
+    fileio::InputFile in(host_of(path));
+    fitsread::Header h;
+    if (const int r = read_header(in, h)) return r;
+    width = h.width;
+    height = h.height;
+    return 0;
+}
+
+bool looks_like_fits(const char* path) {
+    fileio::InputFile in(host_of(path));
+    unsigned char first[9];
+    return in.is_open() && in.read_exact(first, sizeof first) &&
+           std::memcmp(first, "SIMPLE  =", sizeof first) == 0;
 }
 
 void ClearFITSInfo() {

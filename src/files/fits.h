@@ -1,7 +1,7 @@
 #pragma once
 
-// FITS files: the fixed 72-card header this program writes, and the readers
-// that accept exactly that layout for the camera's frame size.
+// FITS files: the fixed 72-card header this program writes, and the readers,
+// which take any two-dimensional image that fits the buffers.
 
 constexpr int FITS_CARD = 80;
 constexpr int FITS_CARDS = 72;
@@ -15,6 +15,8 @@ struct FitsState {
     char FITS_Time[FITS_FIELD_TEXT] = "";
     double FITS_Exptime = 0.0;
     int eightbit = 0;
+    // Why the last FITS read failed, in a few words; empty after a success.
+    char load_error[120] = "";
 };
 
 extern FitsState fits;
@@ -28,13 +30,28 @@ int SaveFITSFile(const char* path, const unsigned short* image, const char* obje
                  const char* observer, const char* date, const char* telescope,
                  const char* instrument, const char* comment, const char* history, int eightbit);
 
-// Reads a file of this program's layout into `dest`, restoring the detail
-// fields. 0 success, 1 unreadable or truncated, 2 not ours or not this
-// camera's size. `mode` is accepted for the callers and not used.
+// Reads a FITS image into `dest` and makes its size the image's size (the
+// camera's file lengths stay), restoring the detail fields. Values that are
+// not whole numbers 0 ... 65535 are scaled onto that range and the history
+// says how. 0 success; 1 unreadable or cut short, 2 refused; either way
+// fits.load_error says why and nothing else changed. `mode` is accepted for
+// the callers and not used.
 int LoadFITSFile(const char* path, int mode, unsigned short* dest);
 
-// The same, pixels only: the current image's detail fields stay.
+// The same, pixels only, for a file of the current image's size: the current
+// image's geometry and detail fields stay.
 int LoadTempFITSFile(const char* path, unsigned short* dest);
+
+// Reads a FITS file of exactly width x height pixels and puts its first
+// `count` pixels into `dest`; nothing else changes. 0, 1 or 2 as above.
+int LoadFITSPixels(const char* path, int width, int height, unsigned short* dest,
+                   long long count);
+
+// The image size a FITS file's header gives; 0, 1 or 2 as the loaders.
+int fits_image_size(const char* path, int& width, int& height);
+
+// True when the file begins as every FITS file does ("SIMPLE  =").
+bool looks_like_fits(const char* path);
 
 // Empties the detail fields of the current image (before every load).
 void ClearFITSInfo();

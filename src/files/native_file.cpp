@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 const char* const BINNED_OPERAND_TEXT =
     "Sorry, a 2x2 binned FITS file can only be combined with a binned image";
@@ -48,8 +49,19 @@ bool read_native(InputFile& f, unsigned short* dest, long long max_bytes, long l
     return true;
 }
 
+// Message 14 for a file that is no FITS at all, else 13 with the reason.
 void fits_result_message(int r) {
-    messages(r == 2 ? 14 : 13);
+    const char* why = fits.load_error;
+    if (!why[0] || (r == 2 && std::strncmp(why, "not a FITS file", 15) == 0)) {
+        messages(r == 2 ? 14 : 13);
+        return;
+    }
+    const std::string text = std::string(message_text(13)) + ": " + why;
+    messages(MSG_OWN_TEXT, text.c_str());
+}
+
+bool is_fits(Kind kind, const std::string& host) {
+    return kind == Kind::Fits || kind == Kind::FitsBinned || looks_like_fits(host.c_str());
 }
 
 } // namespace
@@ -100,24 +112,22 @@ int LoadQVFile(const char* name) {
     }
     InputFile f(host);
     const Kind kind = classify(f.length());
-    if (kind == Kind::None) {
-        messages(41);
-        return LOAD_REFUSED;
-    }
-
-    if (kind == Kind::Fits || kind == Kind::FitsBinned) {
-        ClearFITSInfo();
-        const bool bin = kind == Kind::FitsBinned;
-        disp.binned = bin ? 1 : 0;
-        files.bin_type = bin ? 2 : 1;
-        nocteris_binned();
+    if (is_fits(kind, host)) {
+        // The file's header gives the size; a refused file changes nothing.
         f.close();
         const int r = LoadFITSFile(host.c_str(), 2, image);
         if (r != 0) {
             fits_result_message(r);
             return LOAD_FITS_FAILED;
         }
+        const SensorGeometry s = camera_sensor();
+        const bool half = 2 * disp.width1 == s.width && 2 * disp.height1 == s.height;
+        files.bin_type = half ? 2 : 1;
         return LOAD_OK;
+    }
+    if (kind == Kind::None) {
+        messages(41);
+        return LOAD_REFUSED;
     }
 
     // The load ends in the camera's full-frame geometry, so the data are read
@@ -144,22 +154,24 @@ int LoadQVTempFile(const char* name) {
     const std::string host = host_name(name);
     InputFile f(host);
     const Kind kind = classify(f.length());
-    if (kind == Kind::None) {
-        messages(16);
-        return 1;
-    }
-    if (kind == Kind::FitsBinned && disp.binned == 0) {
-        messages(MSG_OWN_TEXT, BINNED_OPERAND_TEXT);
-        return 1;
-    }
-    if (kind == Kind::Fits || kind == Kind::FitsBinned) {
+    if (is_fits(kind, host)) {
         f.close();
-        const int r = LoadTempFITSFile(host.c_str(), trial);
+        int w = 0, h = 0;
+        int r = fits_image_size(host.c_str(), w, h);
+        if (r == 0 && 2 * w == disp.width1 && 2 * h == disp.height1 && disp.binned == 0) {
+            messages(MSG_OWN_TEXT, BINNED_OPERAND_TEXT);
+            return 1;
+        }
+        if (r == 0) r = LoadTempFITSFile(host.c_str(), trial);
         if (r != 0) {
             fits_result_message(r);
             return 1;
         }
         return 0;
+    }
+    if (kind == Kind::None) {
+        messages(16);
+        return 1;
     }
     const long long bytes = 2LL * std::max(disp.width1, 0) * std::max(disp.height1, 0);
     if (!read_native(f, trial, bytes, disp.writefile16)) {
@@ -174,7 +186,7 @@ int load_geometry_frame(const char* name, unsigned short* dest) {
     InputFile f(host);
     if (!f.is_open()) return 12; // the fixed-frame loader tells which failure it is
     const Kind kind = classify(f.length());
-    if (kind == Kind::Fits) {
+    if (is_fits(kind, host)) {
         f.close();
         return LoadTempFITSFile(host.c_str(), dest) == 0 ? 0 : 12;
     }
@@ -187,14 +199,6 @@ namespace {
 
 constexpr int COMPARISON_WIDTH = 752;
 constexpr int COMPARISON_HEIGHT = 580;
-constexpr long long COMPARISON_SPLIT = 872000; // below: binned files only
-
-const char BZERO_UNSIGNED[] = "BZERO   =   +0.0000000000E+00";
-
-// Columns are counted from 1, as on a FITS card.
-bool card_has(const unsigned char* card, int column, const char* text) {
-    return std::memcmp(card + column - 1, text, std::strlen(text)) == 0;
-}
 
 } // namespace
 
@@ -214,26 +218,10 @@ int load_comparison_file(unsigned short* native_dest, unsigned short* fits_dest)
                  static_cast<long long>(MAIN_BUFFER_PIXELS));
     if (!fits) return read_native(f, native_dest, 2 * want, 2LL * disp.width1) ? 0 : 12;
 
-    unsigned char card[FITS_CARDS][FITS_CARD];
-    for (auto& c : card)
-        if (!f.read_exact(c, FITS_CARD)) return 12;
-    const char* width = bin ? "376" : "752";
-    const char* height = bin ? "290" : "580";
-    if (!card_has(card[1], 29, "16") || !card_has(card[2], 30, "2") ||
-        !card_has(card[3], 28, width) || !card_has(card[4], 28, height))
-        return 12;
-    const int offset = card_has(card[35], 1, BZERO_UNSIGNED) ? 0 : 32768;
-
-    const int pieces = bin ? 32 : 64;
-    const long long piece = bin ? 6815 : 13630;
-    const long long total = pieces * piece;
-    static_assert(COMPARISON_WIDTH * COMPARISON_HEIGHT * 2 == 64 * 13630);
-    unsigned char* buf = fileio::staging();
-    if (f.read_pieces(buf, total, piece) != total) return 12;
-    const long long n = std::min(want, total / 2);
-    for (long long i = 0; i < n; ++i)
-        fits_dest[i] = static_cast<unsigned short>((buf[2 * i] << 8) + buf[2 * i + 1] + offset);
-    return 0;
+    f.close();
+    const int w = bin ? COMPARISON_WIDTH / 2 : COMPARISON_WIDTH;
+    const int h = bin ? COMPARISON_HEIGHT / 2 : COMPARISON_HEIGHT;
+    return LoadFITSPixels(host.c_str(), w, h, fits_dest, want) == 0 ? 0 : 12;
 }
 
 int load_comparison_image() {

@@ -18,13 +18,13 @@ int SaveQVFile(const char* name);
 enum LoadResult {
     LOAD_OK = 0,
     LOAD_REFUSED = 1,     // message shown; image, geometry and details unchanged
-    LOAD_FITS_FAILED = 2, // message 13/14 shown; the image is unchanged, but the
-                          // FITS details were cleared and the geometry recomputed
+    LOAD_FITS_FAILED = 2, // message 13 (with the reason) or 14 shown; image,
+                          // geometry and details unchanged
 };
 
-// Opens a native or FITS file of any recognised length into `image`: sets
-// image_name, clears the FITS details, sets binned/bin_type and recomputes the
-// geometry. Messages 11, 41, 13, 14.
+// Opens a native file of a recognised length or any FITS image into `image`:
+// sets image_name, clears the FITS details, sets binned/bin_type and the
+// geometry (a FITS file's own size). Messages 11, 41, 13, 14.
 int LoadQVFile(const char* name);
 
 // Opens an operand file into `trial`; the current image, its geometry and its

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -64,6 +65,9 @@ inline unsigned byte_at(const std::string& f, std::size_t i) {
 inline unsigned le16(const std::string& f, std::size_t i) {
     return byte_at(f, i) | byte_at(f, i + 1) << 8;
 }
+inline unsigned be16(const std::string& f, std::size_t i) {
+    return byte_at(f, i) << 8 | byte_at(f, i + 1);
+}
 inline std::uint32_t le32(const std::string& f, std::size_t i) {
     return le16(f, i) | le16(f, i + 2) << 16;
 }
@@ -79,7 +83,7 @@ inline std::string fits_card(const std::string& key, const std::string& value) {
 }
 
 // A 72-card header in this program's card order (the checked cards, BZERO at
-// card 36, the rest blank).
+// card 36, END after it, the rest blank).
 inline std::string fits_header(int bitpix, int naxis, int w, int h, bool unsigned_data) {
     std::string hdr = fits_card("SIMPLE", "T") + fits_card("BITPIX", std::to_string(bitpix)) +
                       fits_card("NAXIS", std::to_string(naxis)) +
@@ -89,9 +93,39 @@ inline std::string fits_header(int bitpix, int naxis, int w, int h, bool unsigne
     std::string bzero =
         unsigned_data ? "BZERO   =   +0.0000000000E+00" : "BZERO   =   +3.2768000000E+04";
     bzero.resize(80, ' ');
-    hdr += bzero;
+    hdr += bzero + "END" + std::string(77, ' ');
     while (hdr.size() < 72 * 80) hdr += std::string(80, ' ');
     return hdr;
+}
+
+// A FITS file as other software writes one: the mandatory cards, `extra`
+// cards (each padded to 80 columns), END, blank cards to the record's end,
+// then `data` and zeros to the record's end.
+inline std::string foreign_fits(int bitpix, int w, int h, const std::vector<std::string>& extra,
+                                const std::string& data) {
+    std::string f = fits_card("SIMPLE", "T") + fits_card("BITPIX", std::to_string(bitpix)) +
+                    fits_card("NAXIS", "2") + fits_card("NAXIS1", std::to_string(w)) +
+                    fits_card("NAXIS2", std::to_string(h));
+    for (std::string c : extra) {
+        c.resize(80, ' ');
+        f += c;
+    }
+    f += "END" + std::string(77, ' ');
+    f.resize((f.size() + 2879) / 2880 * 2880, ' ');
+    f += data;
+    f.resize((f.size() + 2879) / 2880 * 2880, '\0');
+    return f;
+}
+
+// Big-endian values of any width, as FITS data hold them.
+template <class T> std::string be_values(const std::vector<T>& values) {
+    std::string s;
+    for (T v : values) {
+        unsigned char b[sizeof(T)];
+        std::memcpy(b, &v, sizeof(T));
+        for (std::size_t i = sizeof(T); i-- > 0;) s += static_cast<char>(b[i]);
+    }
+    return s;
 }
 
 // Big-endian 16-bit data as a FITS file holds it.

@@ -2,6 +2,7 @@
 #include "file_test_util.h"
 #include "settings/settings.h"
 
+#include <cmath>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -144,16 +145,30 @@ TEST_F(FitsReadTest, ZeroBzeroMeansUnsignedData) {
     }
 }
 
-TEST_F(FitsReadTest, FilesNotOfThisLayoutOrCameraGiveTwo) {
+TEST_F(FitsReadTest, MalformedHeadersAreRefusedWithTheirReason) {
     const std::string good = saved_pattern("good.fit");
     struct Case {
         int card;
         const char* text;
+        int result;
+        const char* why;
     };
     const Case cases[] = {
-        {4, "NAXIS1  =                  751 /"}, {4, "NAXIS1  =                  375 /"},
-        {5, "NAXIS2  =                 1160 /"}, {2, "BITPIX  =                    8 /"},
-        {2, "BITPIX  =                  -32 /"}, {3, "NAXIS   =                    3 /"},
+        {1, "SIMPLE  =                    F", 2, "SIMPLE = F: not standard FITS"},
+        {1, "COMMENT not a header", 2, "not a FITS file (no SIMPLE card)"},
+        {2, "BITPIX  =                  -16 /", 2, "BITPIX -16 is not FITS"},
+        {2, "BITPIX  =                  116 /", 2, "BITPIX 116 is not FITS"},
+        {2, "COMMENT the BITPIX card is gone", 2, "no BITPIX card"},
+        {3, "NAXIS   =                    3 /", 2, "no NAXIS3 card"},
+        {4, "NAXIS1  =                -1392 /", 2, "NAXIS1 -1392 is not a size"},
+        {4, "NAXIS1  =              9991392 /", 2, "too large: 9991392 \u00d7 580"},
+        {4, "NAXIS1  =                 12.5 /", 2, "NAXIS1 12.5 is not a size"},
+        {5, "NAXIS2  =                    8 /", 2, "too small: 752 \u00d7 8"},
+        {36, "BZERO   = 'none'", 2, "BZERO 'none' is not a number"},
+        {37, "BSCALE  =                    0", 2, "BSCALE 0 is not a scale"},
+        {45, "", 2, "no END card"},
+        // Data of 4 bytes a pixel do not fit a file written with 2.
+        {2, "BITPIX  =                  -32 /", 1, "cut short: 872640 of 1744640 data bytes"},
     };
     std::strcpy(cfg.FITS_Obj, "unchanged");
     for (const Case& c : cases) {
@@ -161,19 +176,57 @@ TEST_F(FitsReadTest, FilesNotOfThisLayoutOrCameraGiveTwo) {
         put_card(f, c.card, c.text);
         write_file(path("bad.fit"), f);
         fill(trial, pixels(), 9);
-        EXPECT_EQ(load("bad.fit"), 2) << c.text;
-        EXPECT_EQ(LoadTempFITSFile(path("bad.fit").c_str(), trial), 2) << c.text;
+        EXPECT_EQ(load("bad.fit"), c.result) << c.text;
+        EXPECT_STREQ(fits.load_error, c.why) << c.text;
+        EXPECT_EQ(LoadTempFITSFile(path("bad.fit").c_str(), trial), c.result) << c.text;
         EXPECT_TRUE(all_equal(trial, 0, pixels(), 9)) << c.text;
         EXPECT_STREQ(cfg.FITS_Obj, "unchanged");
+        EXPECT_EQ(disp.width1, 752);
     }
 
-    // Half the camera's width and height pass the check (a binned file); its
-    // data are then read for the geometry in force.
-    std::string half = good;
-    put_card(half, 4, "NAXIS1  =                  376 /");
-    put_card(half, 5, "NAXIS2  =                  290 /");
-    write_file(path("half.fit"), half);
-    EXPECT_EQ(load("half.fit"), 0);
+    // A real third axis is refused; one of length 1 is still an image.
+    std::string cube = good;
+    put_card(cube, 3, "NAXIS   =                    3 /");
+    put_card(cube, 40, "NAXIS3  =                    4 /");
+    write_file(path("cube.fit"), cube);
+    EXPECT_EQ(load("cube.fit"), 2);
+    EXPECT_STREQ(fits.load_error, "3-D data");
+    put_card(cube, 40, "NAXIS3  =                    1 /");
+    write_file(path("plane.fit"), cube);
+    EXPECT_EQ(load("plane.fit"), 0);
+    EXPECT_STREQ(fits.load_error, "");
+
+    // 8000 x 6000 is more than any buffer holds, whatever the file's length.
+    std::string big = good;
+    put_card(big, 4, "NAXIS1  =                 8000 /");
+    put_card(big, 5, "NAXIS2  =                 6000 /");
+    write_file(path("big.fit"), big);
+    EXPECT_EQ(load("big.fit"), 2);
+    EXPECT_STREQ(fits.load_error, "too large: 8000 \u00d7 6000");
+}
+
+TEST_F(FitsReadTest, TheHeaderGivesTheSize) {
+    // Half the camera's size on a full-length file: a 376 x 290 image, the
+    // first 376 x 290 values of the data, not a 752 x 580 one.
+    std::string f = saved_pattern("full.fit");
+    const std::vector<unsigned short> saved(image, image + pixels());
+    put_card(f, 4, "NAXIS1  =                  376 /");
+    put_card(f, 5, "NAXIS2  =                  290 /");
+    write_file(path("half.fit"), f);
+    ASSERT_EQ(load("half.fit"), 0);
+    EXPECT_EQ(disp.width1, 376);
+    EXPECT_EQ(disp.height1, 290);
+    EXPECT_EQ(disp.intlength, 376 * 290);
+    EXPECT_TRUE(std::equal(saved.begin(), saved.begin() + 376 * 290, trial));
+    // The camera's file lengths stay, so its native files still open.
+    EXPECT_EQ(disp.filelen, 2 * 752 * 580);
+
+    // An operand must be the image's size.
+    use_camera(752, 580);
+    fill(trial, pixels(), 9);
+    EXPECT_EQ(LoadTempFITSFile(path("half.fit").c_str(), trial), 2);
+    EXPECT_STREQ(fits.load_error, "376 \u00d7 290 is not the size wanted (752 \u00d7 580)");
+    EXPECT_TRUE(all_equal(trial, 0, pixels(), 9));
 }
 
 TEST_F(FitsReadTest, DamagedOrMissingFilesGiveOneAndLeaveTheImage) {
@@ -201,13 +254,14 @@ TEST_F(FitsReadTest, DamagedOrMissingFilesGiveOneAndLeaveTheImage) {
         EXPECT_EQ(load("locked.fit"), 1);
     }
 
-    // A file cut inside its data has given its details already.
-    ClearFITSInfo();
+    // A file cut inside its data gives nothing, not even its details.
+    std::strcpy(cfg.FITS_Obj, "Mine");
     std::string named = good;
     put_card(named, 6, "OBJECT  = 'Cut short'");
     write_file(path("data_cut.fit"), named.substr(0, named.size() - 400));
     EXPECT_EQ(load("data_cut.fit"), 1);
-    EXPECT_STREQ(cfg.FITS_Obj, "Cut short");
+    EXPECT_STREQ(fits.load_error, "cut short: 872240 of 872320 data bytes");
+    EXPECT_STREQ(cfg.FITS_Obj, "Mine");
 }
 
 TEST_F(FitsReadTest, ExtraBytesAfterTheDataAreIgnored) {
@@ -217,11 +271,14 @@ TEST_F(FitsReadTest, ExtraBytesAfterTheDataAreIgnored) {
     EXPECT_TRUE(std::equal(image, image + pixels(), trial));
 }
 
-TEST_F(FitsReadTest, ARecordBeyondTheBuffersIsRefused) {
-    const std::string good = saved_pattern("g.fit");
-    set_image_size(3000, 2001); // more than the image buffers hold
+TEST_F(FitsReadTest, AnImageBeyondTheBuffersIsRefused) {
+    std::string f = saved_pattern("g.fit");
+    put_card(f, 4, "NAXIS1  =                 3000 /");
+    put_card(f, 5, "NAXIS2  =                 2001 /");
+    write_file(path("g.fit"), f);
     fill(trial, 100, 9);
-    EXPECT_EQ(load("g.fit"), 1);
+    EXPECT_EQ(load("g.fit"), 2);
+    EXPECT_STREQ(fits.load_error, "too large: 3000 \u00d7 2001");
     EXPECT_TRUE(all_equal(trial, 0, 100, 9));
 }
 
@@ -234,17 +291,19 @@ TEST_F(FitsReadTest, RandomContentIsRefused) {
     }
 }
 
-TEST_F(FitsReadTest, GarbageCardsAreReadWithinTheirFields) {
-    // A header that passes the layout check, every other card random bytes
-    // without a closing quote or a number.
+TEST_F(FitsReadTest, GarbageValuesAreReadWithinTheirFields) {
+    // The descriptive cards keep their keywords; their values are random
+    // bytes without a closing quote or a number.
     std::string f = saved_pattern("g.fit");
     const std::string junk = random_bytes(5760, 11);
-    for (int n = 6; n <= 72; ++n) {
-        if (n == 36) continue;
+    for (int n = 6; n <= 44; ++n) {
+        if (n == 36 || n == 37) continue;
         std::string c = junk.substr((n - 1) * 80, 80);
         for (char& ch : c)
             if (ch == '\'' || ch == '\0') ch = 'z';
-        f.replace((n - 1) * 80, 80, c);
+        const bool text = f[(n - 1) * 80 + 10] == '\'';
+        f.replace((n - 1) * 80 + 11, 69, c.substr(11));
+        if (!text) f.replace((n - 1) * 80 + 10, 1, "z");
     }
     write_file(path("g.fit"), f);
     ASSERT_EQ(load("g.fit"), 0);
@@ -254,6 +313,98 @@ TEST_F(FitsReadTest, GarbageCardsAreReadWithinTheirFields) {
     EXPECT_EQ(std::strlen(disp.process_info[7]), 39u);
     EXPECT_EQ(std::strlen(cfg.FITS_His), 256u);
     EXPECT_EQ(std::strlen(cfg.FITS_Com), 256u);
+    EXPECT_DOUBLE_EQ(fits.FITS_Exptime, 0.0); // no number: the cleared value
+}
+
+// Files of other software: the header read by keyword wherever the cards
+// stand, the data by BITPIX, BZERO and BSCALE.
+TEST_F(FitsReadTest, ForeignImagesAreReadByKeyword) {
+    std::vector<std::string> cards = {
+        "DATE-OBS= '2024-03-05T21:07:09.25' / start of exposure",
+        "EXPOSURE=                  120.",
+        "XPIXSZ  =                  5.4D0 / microns",
+        "OBJECT  = 'M 51   '           / ''Whirlpool'' is in the comment",
+        "HISTORY Calibrated elsewhere",
+        "COMMENT first comment",
+    };
+    for (int i = 0; i < 40; ++i) cards.push_back("COMMENT filler " + std::to_string(i));
+    std::vector<std::int16_t> v(40 * 30);
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<std::int16_t>(i * 25);
+    // No BZERO: plain signed values, here all within 0 ... 65535.
+    write_file(path("i16.fits"), foreign_fits(16, 40, 30, cards, be_values(v)));
+    std::strcpy(disp.process_info[0], "old");
+    ASSERT_EQ(load("i16.fits"), 0);
+    EXPECT_EQ(disp.width1, 40);
+    EXPECT_EQ(disp.height1, 30);
+    for (std::size_t i = 0; i < v.size(); ++i) ASSERT_EQ(trial[i], v[i]) << i;
+    EXPECT_STREQ(cfg.FITS_Obj, "M 51   ");
+    EXPECT_STREQ(fits.FITS_Date, "2024-03-05");
+    EXPECT_STREQ(fits.FITS_Time, "21:07:09.25");
+    EXPECT_DOUBLE_EQ(fits.FITS_Exptime, 120);
+    EXPECT_DOUBLE_EQ(disp.FITS_Pixwidth, 0.0054);
+    EXPECT_STREQ(cfg.FITS_Filter, "None");
+    EXPECT_STREQ(cfg.FITS_His, "Calibrated elsewhere");
+    EXPECT_EQ(std::string(cfg.FITS_Com).rfind("first comment filler 0 filler 1", 0), 0u);
+    EXPECT_STREQ(disp.process_info[0], ""); // nothing scaled, nothing to say
+    EXPECT_EQ(cfg.FITS_SBIG, 0);
+
+    // Unsigned 16-bit as the standard writes it: BZERO 32768, exactly.
+    std::vector<std::int16_t> u(20 * 20);
+    for (std::size_t i = 0; i < u.size(); ++i) u[i] = static_cast<std::int16_t>(i * 163 - 32768);
+    write_file(path("u16.fits"),
+               foreign_fits(16, 20, 20, {"BZERO   =                32768", "BSCALE  =    1"},
+                            be_values(u)));
+    ASSERT_EQ(load("u16.fits"), 0);
+    for (std::size_t i = 0; i < u.size(); ++i) ASSERT_EQ(trial[i], i * 163) << i;
+
+    // Whole numbers of any type in range come through exactly; BLANK and NaN give 0.
+    std::vector<float> f32(16 * 16, 65535.0f);
+    f32[1] = 0.0f;
+    f32[2] = std::nanf("");
+    write_file(path("f32.fits"), foreign_fits(-32, 16, 16, {}, be_values(f32)));
+    ASSERT_EQ(load("f32.fits"), 0);
+    EXPECT_EQ(trial[0], 65535);
+    EXPECT_EQ(trial[1], 0);
+    EXPECT_EQ(trial[2], 0);
+    EXPECT_STREQ(disp.process_info[0], "");
+    std::vector<std::int32_t> i32(16 * 16, 7);
+    i32[5] = -99;
+    write_file(path("i32.fits"),
+               foreign_fits(32, 16, 16, {"BLANK   =                  -99", "BZERO   = 1000"},
+                            be_values(i32)));
+    ASSERT_EQ(load("i32.fits"), 0);
+    EXPECT_EQ(trial[0], 1007);
+    EXPECT_EQ(trial[5], 0);
+    std::vector<std::uint8_t> u8(16 * 16, 200);
+    write_file(path("u8.fits"), foreign_fits(8, 16, 16, {}, be_values(u8)));
+    ASSERT_EQ(load("u8.fits"), 0);
+    EXPECT_EQ(trial[255], 200);
+}
+
+TEST_F(FitsReadTest, ValuesOutsideTheRangeAreScaledAndTheHistorySaysHow) {
+    std::vector<double> v(32 * 16);
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = -2.5 + 0.125 * static_cast<double>(i);
+    write_file(path("f64.fits"), foreign_fits(-64, 32, 16, {}, be_values(v)));
+    ASSERT_EQ(load("f64.fits"), 0);
+    const double k = 65535.0 / (v.back() - v.front());
+    for (std::size_t i = 0; i < v.size(); ++i)
+        ASSERT_EQ(trial[i], std::lround((v[i] - v.front()) * k)) << i;
+    EXPECT_EQ(trial[0], 0);
+    EXPECT_EQ(trial[v.size() - 1], 65535);
+    EXPECT_STREQ(disp.process_info[0], "FITS BITPIX -64 scaled to 0..65535");
+    char formula[40];
+    std::snprintf(formula, sizeof formula, "p = (v - -2.5) * %.7g", k);
+    EXPECT_STREQ(disp.process_info[1], formula);
+
+    // BZERO -32768 on signed data: values below zero, so scaled too.
+    std::vector<std::int16_t> s(16 * 16);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::int16_t>(i * 100);
+    write_file(path("neg.fits"),
+               foreign_fits(16, 16, 16, {"BZERO   =               -32768"}, be_values(s)));
+    ASSERT_EQ(load("neg.fits"), 0);
+    EXPECT_EQ(trial[0], 0);
+    EXPECT_EQ(trial[255], 65535);
+    EXPECT_STREQ(disp.process_info[0], "FITS BITPIX 16 scaled to 0..65535");
 }
 
 } // namespace

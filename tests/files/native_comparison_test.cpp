@@ -115,8 +115,7 @@ TEST_F(ComparisonTest, OtherLengthsAreRefused) {
 TEST_F(ComparisonTest, HeaderChecks) {
     const std::string data = be_pixels(ramp(FULL, 3)) + std::string(800, ' ');
     const std::string bad[] = {
-        fits_header(8, 2, 752, 580, true),
-        fits_header(32, 2, 752, 580, true),
+        fits_header(32, 2, 752, 580, true), // four bytes a pixel: more than the file holds
         fits_header(16, 3, 752, 580, true),
         fits_header(16, 2, 376, 580, true),
         fits_header(16, 2, 752, 290, true),
@@ -145,14 +144,25 @@ TEST_F(ComparisonTest, BzeroCard) {
     EXPECT_TRUE(comparison_is(px));
 
     std::string hdr = fits_header(16, 2, 752, 580, true);
-    for (const char* card : {"BZERO   =   +3.2768000000E+04", "BZERO   =   +3.2767000000E+04",
-                             "BZERO   =                    0", "                             "}) {
+    auto set_bzero = [&](const char* card) {
         std::string c = card;
         c.resize(80, ' ');
         hdr.replace(35 * 80, 80, c);
+    };
+    for (const char* card : {"BZERO   =   +3.2768000000E+04", "BZERO   =   +3.2767000000E+04"}) {
+        set_bzero(card);
         choose(hdr + data);
         EXPECT_EQ(load_comparison_image(), 0) << card;
         EXPECT_TRUE(comparison_is(px, 32768)) << card;
+    }
+    // Written as a plain number, or left out, BZERO 0 means signed values.
+    std::vector<unsigned short> low(FULL);
+    for (int i = 0; i < FULL; ++i) low[i] = static_cast<unsigned short>(i % 32768);
+    for (const char* card : {"BZERO   =                    0", ""}) {
+        set_bzero(card);
+        choose(hdr + be_pixels(low) + std::string(800, ' '));
+        EXPECT_EQ(load_comparison_image(), 0) << card;
+        EXPECT_TRUE(comparison_is(low)) << card;
     }
 }
 
