@@ -398,13 +398,12 @@ int stage(const char* path, Staged& out) {
              in.read_exact(stage, static_cast<std::size_t>(2 * h.pixels()));
         out.swap_pending = true;
     } else {
-        ok = read_chunks(in, h, [&](const unsigned char* d, std::size_t k, std::size_t) {
-            conv.survey(d, k);
-        });
+        ok = read_chunks(
+            in, h, [&](const unsigned char* d, std::size_t k, std::size_t) { conv.survey(d, k); });
         ok = ok && read_chunks(in, h, [&](const unsigned char* d, std::size_t k, std::size_t at) {
-            conv.convert(d, k, chunk_out);
-            std::memcpy(stage + 2 * at, chunk_out, 2 * k);
-        });
+                 conv.convert(d, k, chunk_out);
+                 std::memcpy(stage + 2 * at, chunk_out, 2 * k);
+             });
         out.swap_pending = false;
     }
     if (!ok) {
@@ -487,8 +486,7 @@ int LoadFITSFile(const char* path, int /*mode*/, unsigned short* dest) {
     return 0;
 }
 
-int LoadFITSPixels(const char* path, int width, int height, unsigned short* dest,
-                   long long count) {
+int LoadFITSPixels(const char* path, int width, int height, unsigned short* dest, long long count) {
     if (!dest) return 1;
     Staged s;
     if (const int r = stage(path, s)) return r;

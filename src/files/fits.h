@@ -44,8 +44,7 @@ int LoadTempFITSFile(const char* path, unsigned short* dest);
 
 // Reads a FITS file of exactly width x height pixels and puts its first
 // `count` pixels into `dest`; nothing else changes. 0, 1 or 2 as above.
-int LoadFITSPixels(const char* path, int width, int height, unsigned short* dest,
-                   long long count);
+int LoadFITSPixels(const char* path, int width, int height, unsigned short* dest, long long count);
 
 // The image size a FITS file's header gives; 0, 1 or 2 as the loaders.
 int fits_image_size(const char* path, int& width, int& height);

@@ -49,10 +49,10 @@ std::string size_text(long long w, long long h) {
 }
 
 template <class T> T load_be(const unsigned char* p) {
-    using U = std::conditional_t<sizeof(T) == 1, std::uint8_t,
-                                 std::conditional_t<sizeof(T) == 2, std::uint16_t,
-                                                    std::conditional_t<sizeof(T) == 4, std::uint32_t,
-                                                                       std::uint64_t>>>;
+    using U = std::conditional_t<
+        sizeof(T) == 1, std::uint8_t,
+        std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                           std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
     U u = 0;
     for (std::size_t i = 0; i < sizeof(T); ++i) u = static_cast<U>((u << 8) | p[i]);
     return std::bit_cast<T>(u);
@@ -276,12 +276,24 @@ double PixelConverter::value(const unsigned char* p, bool& valid) const {
     valid = true;
     long long whole = 0;
     switch (h_.bitpix) {
-    case 8: whole = p[0]; break;
-    case 16: whole = load_be<std::int16_t>(p); break;
-    case 32: whole = load_be<std::int32_t>(p); break;
-    case 64: whole = load_be<std::int64_t>(p); break;
-    case -32: raw = load_be<float>(p); break;
-    default: raw = load_be<double>(p); break;
+    case 8:
+        whole = p[0];
+        break;
+    case 16:
+        whole = load_be<std::int16_t>(p);
+        break;
+    case 32:
+        whole = load_be<std::int32_t>(p);
+        break;
+    case 64:
+        whole = load_be<std::int64_t>(p);
+        break;
+    case -32:
+        raw = load_be<float>(p);
+        break;
+    default:
+        raw = load_be<double>(p);
+        break;
     }
     if (h_.bitpix > 0) {
         if (h_.has_blank && whole == h_.blank) {

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>

@@ -52,9 +52,10 @@ TEST(FitsCards, ValuesAreReadAsTheStandardWritesThem) {
 }
 
 TEST(FitsHeader, ParsesAcrossRecordsAndChecksTheData) {
-    std::string h = card("SIMPLE  =                    T") + card("BITPIX  =                  -32") +
-                    card("NAXIS   =                    2") + card("NAXIS1  =                   20") +
-                    card("NAXIS2  =                   30");
+    std::string h = card("SIMPLE  =                    T") +
+                    card("BITPIX  =                  -32") +
+                    card("NAXIS   =                    2") +
+                    card("NAXIS1  =                   20") + card("NAXIS2  =                   30");
     for (int i = 0; i < 40; ++i) h += card("COMMENT padding");
     h += card("BSCALE  =                  2.0") + card("END");
     h.resize(2 * 2880, ' ');
