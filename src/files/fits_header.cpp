@@ -122,6 +122,7 @@ bool card_string(const char* card, char* out, std::size_t max) {
         }
         out[n++] = card[col];
     }
+    while (n > 0 && out[n - 1] == ' ') --n; // not significant in FITS strings
     out[n] = '\0';
     return true;
 }
@@ -346,16 +347,13 @@ void PixelConverter::convert(const unsigned char* data, std::size_t pixels,
     }
     const int step = h_.bytes_per_pixel();
     const bool scale = scaled();
-    const double k = factor();
+    // Halves, so that the span of values near the double's limits stays finite.
+    const double half_span = high_ / 2 - low_ / 2;
     for (std::size_t i = 0; i < pixels; ++i) {
         bool valid;
         double v = value(data + i * step, valid);
-        if (!valid) {
-            out[i] = 0;
-            continue;
-        }
-        if (scale) v = std::round((v - low_) * k);
-        out[i] = static_cast<unsigned short>(std::clamp(v, 0.0, 65535.0));
+        if (scale) v = half_span > 0.0 ? std::round((v / 2 - low_ / 2) / half_span * 65535.0) : 0.0;
+        out[i] = valid && v >= 0.0 ? static_cast<unsigned short>(std::min(v, 65535.0)) : 0;
     }
 }
 

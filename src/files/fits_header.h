@@ -52,7 +52,8 @@ Verdict parse_header(const char* bytes, std::size_t n, long long file_length, He
 bool card_integer(const char* card, long long& value);
 bool card_real(const char* card, double& value);
 // A quoted string: a doubled quote stands for one, a missing closing quote
-// takes the text to column 80. At most max - 1 characters, always terminated.
+// takes the text to column 80, trailing spaces are cut. At most max - 1
+// characters, always terminated.
 bool card_string(const char* card, char* out, std::size_t max);
 // The text of a commentary card (HISTORY, COMMENT), columns 9 to 80, trailing
 // spaces cut.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -42,7 +44,9 @@ TEST(FitsCards, ValuesAreReadAsTheStandardWritesThem) {
     EXPECT_TRUE(fitsread::card_string(card("OBJECT  =     'later'").c_str(), s, sizeof s));
     EXPECT_STREQ(s, "later");
     EXPECT_TRUE(fitsread::card_string(card("OBJECT  = 'no end").c_str(), s, sizeof s));
-    EXPECT_EQ(std::string(s), "no end" + std::string(63, ' ')); // to column 80
+    EXPECT_STREQ(s, "no end");
+    EXPECT_TRUE(fitsread::card_string(card("OBJECT  = 'no end      x").c_str(), s, sizeof s));
+    EXPECT_STREQ(s, "no end      x"); // to column 80
     EXPECT_TRUE(fitsread::card_string(card("OBJECT  = 'cut'").c_str(), s, 3));
     EXPECT_STREQ(s, "cu");
     EXPECT_FALSE(fitsread::card_string(card("OBJECT  = 12").c_str(), s, sizeof s));
@@ -116,6 +120,22 @@ TEST(FitsPixels, ConversionKeepsWholeValuesAndScalesTheRest) {
     EXPECT_EQ(flat.factor(), 0.0);
     flat.convert(half, 2, out);
     EXPECT_EQ(out[0], 0);
+
+    // Values near a double's limits: their span overflows, the pixels must not.
+    h.bitpix = -64;
+    fitsread::PixelConverter wide(h);
+    unsigned char ends[24];
+    const double values[] = {-1.7e308, 1.7e308, 0.0};
+    for (int v = 0; v < 3; ++v) {
+        const auto bits = std::bit_cast<std::uint64_t>(values[v]);
+        for (int b = 0; b < 8; ++b)
+            ends[8 * v + b] = static_cast<unsigned char>(bits >> (56 - 8 * b));
+    }
+    wide.survey(ends, 3);
+    wide.convert(ends, 3, out);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[1], 65535);
+    EXPECT_EQ(out[2], 32768);
 }
 
 } // namespace

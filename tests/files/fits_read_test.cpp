@@ -337,7 +337,7 @@ TEST_F(FitsReadTest, ForeignImagesAreReadByKeyword) {
     EXPECT_EQ(disp.width1, 40);
     EXPECT_EQ(disp.height1, 30);
     for (std::size_t i = 0; i < v.size(); ++i) ASSERT_EQ(trial[i], v[i]) << i;
-    EXPECT_STREQ(cfg.FITS_Obj, "M 51   ");
+    EXPECT_STREQ(cfg.FITS_Obj, "M 51"); // trailing spaces mean nothing in FITS
     EXPECT_STREQ(fits.FITS_Date, "2024-03-05");
     EXPECT_STREQ(fits.FITS_Time, "21:07:09.25");
     EXPECT_DOUBLE_EQ(fits.FITS_Exptime, 120);

@@ -1,6 +1,7 @@
-// Writes the fuzz target's starting corpus into the folder given: files of
-// the fuzz camera as the program saves them, in their variants, and the
-// start of a 752 x 580 file for the comparison loader.
+// Writes the fuzz targets' starting corpus into the folder given: files of
+// the fuzz camera as the program saves them, in their variants (a damaged
+// frame's among them), and the start of a 752 x 580 file for the comparison
+// loader.
 #include "fuzz_setup.h"
 
 #include "files/fits.h"
@@ -52,8 +53,16 @@ int main(int argc, char** argv) {
     put(dir + "/unsigned.fit", plain);
     std::string half = saved; // half the width and height
     set_card(half, 4, "NAXIS1  =                   12 /");
-    set_card(half, 5, "NAXIS2  =                    5 /");
-    put(dir + "/half.fit", half.substr(0, 5760 + 120));
+    set_card(half, 5, "NAXIS2  =                    8 /");
+    put(dir + "/half.fit", half.substr(0, 5760 + 192));
+
+    // A damaged frame: its note stands before END.
+    std::snprintf(disp.damage_note, sizeof disp.damage_note, "Incomplete readout: 100 of %d bytes",
+                  2 * FUZZ_WIDTH * FUZZ_HEIGHT);
+    if (SaveFITSFile((dir + "/damaged.fit").c_str(), image, "M1", "Me", "2024-01-01", "C8",
+                     "Veltrane CCD", "", "", 0) != 0)
+        return 1;
+    disp.damage_note[0] = '\0';
 
     // 752 x 580 headers for the comparison loader; the length picks the
     // file size, multiples of 4 the full-frame FITS one.

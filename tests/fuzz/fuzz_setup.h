@@ -9,7 +9,7 @@
 // A small camera keeps each run cheap: a whole FITS file of it is two header
 // records and one data record.
 constexpr int FUZZ_WIDTH = 24;
-constexpr int FUZZ_HEIGHT = 10;
+constexpr int FUZZ_HEIGHT = 16;
 
 inline void fuzz_camera() {
     bind_buffers();

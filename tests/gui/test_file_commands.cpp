@@ -5,11 +5,13 @@
 #include "app/nocteris_app.h"
 #include "display/image_store.h"
 #include "files/file_state.h"
+#include "files/file_test_util.h"
 #include "files/fits.h"
 #include "settings/settings.h"
 #include "support/gui_test.h"
 #include "support/test_env.h"
 
+#include <cmath>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -130,6 +132,27 @@ TEST_F(FileCommandsTest, RefusedOpenKeepsTheImageButNamesTheFile) {
     EXPECT_EQ(ui.boxes[0].text, "You didn't choose a Nocteris or a suitable FITS File");
     EXPECT_EQ(image_int[0], 42);
     EXPECT_EQ(frame->windowTitle(), "Nocteris - odd.dat");
+}
+
+TEST_F(FileCommandsTest, AFitsImageOfOtherSoftwareOpensAtItsOwnSize) {
+    // 333 x 211 floats: an odd width, values far outside 0 ... 65535.
+    std::vector<float> v(333 * 211);
+    for (int y = 0; y < 211; ++y)
+        for (int x = 0; x < 333; ++x) {
+            const double r2 = (x - 200.0) * (x - 200.0) + (y - 90.0) * (y - 90.0);
+            v[y * 333 + x] = static_cast<float>(-1e5 + 20.0 * x + 3e6 * std::exp(-r2 / 18.0));
+        }
+    const std::string path = home + "/other.fits";
+    write_file(path, foreign_fits(-32, 333, 211, {"OBJECT  = 'Test field'"}, be_values(v)));
+    answer(path);
+    win->dispatch(24332);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(win->Dib().width(), 336); // display rows are whole words
+    EXPECT_EQ(win->Dib().height(), 211);
+    EXPECT_EQ(frame->windowTitle(), "Nocteris - other.fits");
+    EXPECT_STREQ(disp.process_info[0], "FITS BITPIX -32 scaled to 0..65535");
+    EXPECT_EQ(image_int[90 * 333 + 200], 65535); // the star's peak
+    grab(frame, "foreign_fits.png");
 }
 
 TEST_F(FileCommandsTest, PicksStoreTheirPathsAndDeleteAsksFirst) {
