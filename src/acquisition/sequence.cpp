@@ -37,6 +37,8 @@ namespace {
 
 constexpr std::uint32_t CAMERA_TIMED_MAX_MS = 100000;
 constexpr std::uint32_t SHUTTER_MIN_MS = 1000;
+// Camera-timed exposures from this long on are counted down in the progress window.
+constexpr std::uint32_t COUNTDOWN_FROM_MS = 2000;
 constexpr std::uint32_t FIRST_CLEAR_BEFORE_END_MS = 2000;
 constexpr std::uint32_t CLEAR_INTERVAL_MS = 2005;
 constexpr std::uint32_t CLEARS_FROM_MS = 5000;
@@ -401,8 +403,25 @@ void run_exposure_sequence(SequenceHost& host) {
             if (read) {
                 std::string caption = with_images_left("READING ZW CAMERA");
                 if (seq.no_images <= 1) caption += cam.cam_download_full;
-                set_progress(20, caption);
                 acq.exposure = exposure;
+                const std::string underway = with_images_left("EXPOSURE UNDERWAY");
+                const std::uint32_t t0 = platform::now_ms();
+                bool counting = exposure <= CAMERA_TIMED_MAX_MS && exposure >= COUNTDOWN_FROM_MS;
+                if (!counting) set_progress(20, caption);
+                // The camera times this exposure inside the readout: count it
+                // down, then say the frame is on its way.
+                platform::WaitActivity countdown([&] {
+                    if (!counting) return;
+                    const std::uint32_t spent = platform::now_ms() - t0;
+                    if (spent >= exposure) {
+                        counting = false;
+                        set_progress(20, caption);
+                        return;
+                    }
+                    const std::uint32_t left_s = (exposure - spent + 999) / 1000;
+                    set_progress(static_cast<int>(255ull * spent / exposure),
+                                 underway + " - " + std::to_string(left_s) + " s left");
+                });
                 // A frame that did not arrive whole ends the series: the camera
                 // has gone or stalls, and each further try would wait for it again.
                 const bool whole = QV_full_read();

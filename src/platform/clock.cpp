@@ -1,5 +1,8 @@
 #include "platform/clock.h"
 
+#include "platform/ui.h"
+
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -19,9 +22,18 @@ std::uint32_t now_ms() {
 void sleep_ms(std::uint32_t ms) {
     if (g_virtual) {
         g_virtual->advance(ms);
+        while_waiting();
         return;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    // In slices, so that a long wait keeps the window painted.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) break;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(WAIT_SERVICE_MS)));
+        while_waiting();
+    }
 }
 
 void install_virtual_clock(VirtualClock* clock) {

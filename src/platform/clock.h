@@ -7,7 +7,8 @@ namespace platform {
 
 std::uint32_t now_ms();
 
-// Waits without pumping messages (used where the program busy-waited).
+// Waits without taking user input (used where the program busy-waited); the
+// window is repainted meanwhile (while_waiting).
 void sleep_ms(std::uint32_t ms);
 
 // Test clock: time moves only when the test says so, plus an optional step on

@@ -1,4 +1,5 @@
 #include "platform/qt_ui.h"
+#include "platform/qt_help.h"
 #include "platform/qt_progress.h"
 
 #include <QApplication>
@@ -8,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QWidget>
 
@@ -117,6 +120,11 @@ int QtUi::pump_messages() {
     return presses_;
 }
 
+void QtUi::keep_painted() {
+    // Input stays queued for the stop rule's next pump.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void QtUi::beep() {
     QApplication::beep();
 }
@@ -174,9 +182,41 @@ FileDialogResult QtUi::file_dialog(const FileDialogRequest& req) {
     return r;
 }
 
+namespace {
+
+// Whether the desktop names a viewer for HTML: without one xdg-open may still
+// start and then show nothing.
+bool desktop_has_html_viewer() {
+    static const bool has = [] {
+        if (QStandardPaths::findExecutable("xdg-open").isEmpty()) return false;
+        QProcess q;
+        q.start("xdg-mime", {"query", "default", "text/html"});
+        return q.waitForFinished(2000) && q.exitCode() == 0 &&
+               !q.readAllStandardOutput().trimmed().isEmpty();
+    }();
+    return has;
+}
+
+} // namespace
+
+void QtUi::set_desktop_opener(std::function<bool(const QUrl&)> open) {
+    desktop_open_ = std::move(open);
+}
+
 bool QtUi::open_help(const std::string& path) {
     if (path.empty()) return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    // "page.html#anchor": the anchor is no part of the file's name.
+    const QString text = QString::fromStdString(path);
+    const qsizetype hash = text.indexOf('#');
+    QUrl url = QUrl::fromLocalFile(hash < 0 ? text : text.left(hash));
+    if (hash >= 0) url.setFragment(text.mid(hash + 1));
+    if (!desktop_open_)
+        desktop_open_ = [](const QUrl& u) {
+            return desktop_has_html_viewer() && QDesktopServices::openUrl(u);
+        };
+    if (desktop_open_(url)) return true;
+    if (!help_) help_ = std::make_unique<THelpWindow>();
+    return help_->showPage(url);
 }
 
 void QtUi::send_command(int id) {

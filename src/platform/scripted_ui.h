@@ -24,6 +24,8 @@ class ScriptedUi : public Ui {
     std::deque<int> presses;      // presses reported by successive pumps
     std::function<int()> on_pump; // when set, answers every pump instead
     int pumps = 0;
+    int repaints = 0;                 // keep_painted calls
+    std::function<void()> on_repaint; // optional: what a repaint does
     int beeps = 0;
     Point cursor;
     CursorShape cursor_shape = CursorShape::Arrow;
@@ -39,6 +41,10 @@ class ScriptedUi : public Ui {
     BoxResult message_box(const std::string& text, const std::string& caption, BoxIcon icon,
                           BoxButtons buttons) override;
     int pump_messages() override;
+    void keep_painted() override {
+        ++repaints;
+        if (on_repaint) on_repaint();
+    }
     void beep() override { ++beeps; }
     Point cursor_pos() override { return cursor; }
     void set_cursor_pos(Point p) override { cursor = p; }

@@ -2,10 +2,42 @@
 
 #include "platform/clock.h"
 
+#include <chrono>
+#include <thread>
+
 namespace platform {
 
 namespace {
 Ui* g_ui = nullptr;
+WaitActivity* g_activity = nullptr;
+// Static initialisation runs on the program's main thread: the only one that
+// may paint. The simulator's and the workers' waits pass by.
+const std::thread::id g_main_thread = std::this_thread::get_id();
+} // namespace
+
+void while_waiting() {
+    if (std::this_thread::get_id() != g_main_thread) return;
+    static bool busy = false; // a repaint that waits must not nest
+    static std::chrono::steady_clock::time_point last{};
+    const auto now = std::chrono::steady_clock::now();
+    // On a test's virtual clock every wait is serviced, so that what it shows
+    // does not depend on the speed of the machine.
+    if (busy || (!virtual_clock() && now - last < std::chrono::milliseconds(WAIT_SERVICE_MS)))
+        return;
+    busy = true;
+    last = now;
+    if (g_activity) g_activity->step_();
+    ui().keep_painted();
+    busy = false;
+}
+
+WaitActivity::WaitActivity(std::function<void()> step)
+    : step_(std::move(step)), outer_(g_activity) {
+    g_activity = this;
+}
+
+WaitActivity::~WaitActivity() {
+    g_activity = outer_;
 }
 
 Ui& ui() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ class Ui {
     // Processes every pending event. Returns how many key or mouse-button
     // presses were among them: those stop the running loops.
     virtual int pump_messages() = 0;
+    // Repaints what needs it and runs due timers, leaving user input queued
+    // for the next pump_messages. Long waits call it through while_waiting.
+    virtual void keep_painted() {}
     virtual void beep() = 0;
     virtual Point cursor_pos() = 0;
     virtual void set_cursor_pos(Point p) = 0;
@@ -62,5 +66,27 @@ class Ui {
 Ui& ui();
 // Installs the implementation (not owned). Without one, a ScriptedUi is used.
 void install_ui(Ui* impl);
+
+// Called by every long wait between its slices (sleeps, device reads): on the
+// program's main thread, at most every WAIT_SERVICE_MS of real time, it runs
+// the wait's activity (a countdown) and Ui::keep_painted, so the window
+// never freezes while the camera exposes or reads out.
+constexpr int WAIT_SERVICE_MS = 15;
+void while_waiting();
+
+// What while_waiting does besides repainting, for the life of the object (the
+// innermost one counts).
+class WaitActivity {
+  public:
+    explicit WaitActivity(std::function<void()> step);
+    ~WaitActivity();
+    WaitActivity(const WaitActivity&) = delete;
+    WaitActivity& operator=(const WaitActivity&) = delete;
+
+  private:
+    friend void while_waiting();
+    std::function<void()> step_;
+    WaitActivity* outer_;
+};
 
 } // namespace platform

@@ -1,4 +1,5 @@
 // HID devices through hidapi over hidraw: the HID interface class.
+#include "platform/ui.h"
 #include "platform/usb_ids.h"
 #include "platform/usb_internal.h"
 
@@ -95,6 +96,7 @@ class HidDevice : public Device {
                 err_ = ETIMEDOUT;
                 return -1;
             }
+            while_waiting();
         }
     }
 

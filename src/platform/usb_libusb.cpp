@@ -1,5 +1,6 @@
 // The maker's USB devices through libusb: the block-driver interface class,
 // command blocks and data over the first bulk OUT and IN endpoints.
+#include "platform/ui.h"
 #include "platform/usb_ids.h"
 #include "platform/usb_internal.h"
 
@@ -81,6 +82,7 @@ class LibusbDevice : public Device {
         }
     }
     ~LibusbDevice() override {
+        if (transfer_) libusb_free_transfer(transfer_);
         libusb_release_interface(h_, 0);
         libusb_close(h_);
     }
@@ -100,19 +102,53 @@ class LibusbDevice : public Device {
 
     // One transfer for the whole request: a bulk read cancelled part-way can
     // lose data in flight, so this one is not cut into slices. The device
-    // ends it early with a short packet.
+    // ends it early with a short packet. It runs asynchronously so that the
+    // window keeps painting while the camera exposes inside the read.
     long read(std::uint8_t* data, std::size_t n, std::uint32_t timeout_ms) override {
         err_ = 0;
         if (n == 0) return 0;
         if (n > INT_MAX) n = INT_MAX;
-        int got = 0;
-        unsigned timeout = std::max<std::uint32_t>(timeout_ms, 1); // 0 would mean forever
-        int rc = libusb_bulk_transfer(h_, in_, data, int(n), &got, timeout);
-        if (rc != 0) {
-            err_ = errno_of(rc);
-            if (got == 0) return -1;
+        if (!transfer_) transfer_ = libusb_alloc_transfer(0);
+        if (!transfer_) {
+            err_ = ENOMEM;
+            return -1;
         }
-        return got;
+        int completed = 0;
+        const unsigned timeout = std::max<std::uint32_t>(timeout_ms, 1); // 0 would mean forever
+        libusb_fill_bulk_transfer(transfer_, h_, in_, data, int(n), &LibusbDevice::done, &completed,
+                                  timeout);
+        if (int rc = libusb_submit_transfer(transfer_); rc != 0) {
+            err_ = errno_of(rc);
+            return -1;
+        }
+        while (!completed) {
+            timeval slice{0, WAIT_SERVICE_MS * 1000};
+            if (libusb_handle_events_timeout_completed(ctx_->ctx, &slice, &completed) != 0 &&
+                !completed) {
+                libusb_cancel_transfer(transfer_);
+                while (!completed) libusb_handle_events_completed(ctx_->ctx, &completed);
+                break;
+            }
+            while_waiting();
+        }
+        const int got = transfer_->actual_length;
+        switch (transfer_->status) {
+        case LIBUSB_TRANSFER_COMPLETED:
+            return got;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            err_ = ETIMEDOUT;
+            break;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            err_ = ENODEV;
+            break;
+        case LIBUSB_TRANSFER_OVERFLOW:
+            err_ = EOVERFLOW;
+            break;
+        default:
+            err_ = EIO;
+            break;
+        }
+        return got > 0 ? got : -1;
     }
 
     void discard_input() override {
@@ -137,7 +173,10 @@ class LibusbDevice : public Device {
         return n > 0 ? std::string(reinterpret_cast<char*>(buf), std::size_t(n)) : std::string();
     }
 
+    static void LIBUSB_CALL done(libusb_transfer* t) { *static_cast<int*>(t->user_data) = 1; }
+
     std::shared_ptr<Context> ctx_;
+    libusb_transfer* transfer_ = nullptr; // the read's, made once
     libusb_device_handle* h_;
     std::uint16_t vid_, pid_;
     unsigned char in_, out_;
@@ -219,7 +258,10 @@ class LibusbProvider : public Provider {
         return true;
     }
 
+    static void LIBUSB_CALL done(libusb_transfer* t) { *static_cast<int*>(t->user_data) = 1; }
+
     std::shared_ptr<Context> ctx_;
+    libusb_transfer* transfer_ = nullptr; // the read's, made once
 };
 
 } // namespace

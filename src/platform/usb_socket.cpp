@@ -1,5 +1,6 @@
 // The simulator's devices: one Unix stream socket per device in the working
 // folder's "usb" folder, carrying exactly the bytes of the device's pipes.
+#include "platform/ui.h"
 #include "platform/usb_ids.h"
 #include "platform/usb_internal.h"
 
@@ -136,6 +137,7 @@ class SocketDevice : public Device {
             }
             pollfd p{fd_, POLLIN, 0};
             ::poll(&p, 1, deadline.slice_ms(POLL_SLICE_MS));
+            while_waiting(); // a camera-timed exposure can take 100 s
         }
         if (got == 0 && err_ != 0) return -1;
         return long(got);
