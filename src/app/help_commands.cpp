@@ -11,14 +11,69 @@
 #include "settings/settings_dialog.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 
-void TNocterisWindow::Help_Using() {
-    if (!platform::ui().open_help(help_index_path()))
+#include <cstring>
+
+namespace {
+
+// The help page of each window; the main window's is the contents.
+const std::pair<const char*, const char*> help_pages[] = {
+    {"TQVDialog", "file.html#camera"},
+    {"TINIDialog", "file.html#defaults"},
+    {"TFITSDialog", "file.html#fits"},
+    {"TDeleteDialog", "file.html#delete"},
+    {"TStretchDialog", "contrast.html#normal"},
+    {"TPowerDialog", "contrast.html#power"},
+    {"TNonLiniarDialog", "contrast.html#nonlinear"},
+    {"TMaxDialog", "view.html#maxstretch"},
+    {"TMergeDialog", "merging.html#merge"},
+    {"TEnhanceDialog", "filters.html"},
+    {"TUnsharpDialog", "filters.html#unsharp"},
+    {"TMedianDialog", "filters.html#median"},
+    {"TBLDialog", "view.html#blink"},
+    {"TRowDialog", "view.html#rowplot"},
+    {"TPHDialog", "view.html#photometry"},
+    {"THistDialog", "histogram.html"},
+    {"TLabelDialog", "label.html"},
+    {"TAboutDialog", "help-menu.html#about"},
+};
+
+void open_help_page(const std::string& page) {
+    const std::string index = help_index_path();
+    const auto slash = index.rfind('/');
+    const std::string path =
+        page.empty() || slash == std::string::npos ? index : index.substr(0, slash + 1) + page;
+    if (index.empty() || !platform::ui().open_help(path))
         platform::ui().message_box("WinHelp failed!", "Nocteris", platform::BoxIcon::Stop);
+}
+
+} // namespace
+
+std::string help_page_for(const QWidget* window) {
+    for (const QWidget* w = window; w; w = w->parentWidget()) {
+        const char* name = w->metaObject()->className();
+        for (const auto& [cls, page] : help_pages)
+            if (std::strcmp(cls, name) == 0) return page;
+    }
+    return {};
+}
+
+bool HelpKeyFilter::eventFilter(QObject* obj, QEvent* ev) {
+    if (ev->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(ev)->key() == Qt::Key_F1 &&
+        obj->isWidgetType() && static_cast<QWidget*>(obj)->isWindow()) {
+        open_help_page(help_page_for(QApplication::activeWindow()));
+        return true;
+    }
+    return QObject::eventFilter(obj, ev);
+}
+
+void TNocterisWindow::Help_Using() {
+    open_help_page({});
 }
 
 void TNocterisWindow::Help_About() {

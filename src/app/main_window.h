@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -35,6 +36,17 @@ struct CommandEntry {
 
 const std::vector<CommandEntry>& command_table();
 const char* command_hint(int id);
+
+// The help page ("file.html#camera") of a window or of the window it sits in;
+// empty for the contents.
+std::string help_page_for(const QWidget* window);
+
+// F1 in any of the program's windows opens the help page of the active one.
+class HelpKeyFilter : public QObject {
+    Q_OBJECT
+  protected:
+    bool eventFilter(QObject* obj, QEvent* ev) override;
+};
 
 // The decorated frame: menu bar, tool bar and status bar at the top, and the
 // image window as client.

@@ -5,6 +5,8 @@
 namespace platform {
 class QtUi;
 }
+class HelpKeyFilter;
+class ScreenFitter;
 class TNocterisFrame;
 class TNocterisWindow;
 
@@ -24,6 +26,8 @@ class TNocterisApp : public QApplication {
 
   private:
     std::unique_ptr<platform::QtUi> ui_;
+    std::unique_ptr<HelpKeyFilter> help_keys_;
+    std::unique_ptr<ScreenFitter> fitter_;
     TNocterisFrame* frame_ = nullptr;
     TNocterisWindow* window_ = nullptr;
 };
@@ -31,3 +35,13 @@ class TNocterisApp : public QApplication {
 // Reads the settings and sets the camera geometry, as building the main
 // window does before anything is shown.
 void prepare_main_window_state();
+
+// Where the main window's size and place are kept between runs.
+constexpr const char* WINDOW_PLACE_FILE = "c:\\autosave\\Nocteris.window";
+
+// Gives the main window the size and place of the last run, or when there is
+// none (or it lies off every screen) most of the screen, or no more than the
+// image needs.
+void place_main_window(QWidget* frame);
+// Keeps the main window's size and place for the next run.
+void keep_main_window_place(const QWidget* frame);

@@ -38,3 +38,7 @@ void TProgressDialog::setProgress(int value) {
 int TProgressDialog::progress() const {
     return bar_->value();
 }
+
+QString TProgressDialog::caption() const {
+    return caption_->text();
+}

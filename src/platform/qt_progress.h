@@ -13,6 +13,7 @@ class TProgressDialog : public QDialog {
     void setCaption(const QString& caption);
     void setProgress(int value);
     int progress() const;
+    QString caption() const;
 
   private:
     QLabel* caption_;

@@ -52,12 +52,16 @@ void QtUi::set_main_window(QWidget* w, std::function<void(int)> dispatch) {
 bool QtUi::eventFilter(QObject* obj, QEvent* ev) {
     // Only presses dispatched while the program pumps stop its loops; a press
     // reaches each widget up the parent chain, so count it once, at a window.
-    if (pumping_ > 0 && obj->isWidgetType() && static_cast<QWidget*>(obj)->isWindow()) {
+    // A press that reaches a window while a wait repaints (posted rather than
+    // queued by the window system) is held for the next pump.
+    if ((pumping_ > 0 || painting_ > 0) && obj->isWidgetType() &&
+        static_cast<QWidget*>(obj)->isWindow()) {
+        int& count = pumping_ > 0 ? presses_ : held_presses_;
         if (ev->type() == QEvent::KeyPress) {
-            ++presses_;
+            ++count;
         } else if (ev->type() == QEvent::MouseButtonPress) {
             auto* me = static_cast<QMouseEvent*>(ev);
-            if (me->button() == Qt::LeftButton || me->button() == Qt::RightButton) ++presses_;
+            if (me->button() == Qt::LeftButton || me->button() == Qt::RightButton) ++count;
         }
     }
     return QObject::eventFilter(obj, ev);
@@ -113,7 +117,8 @@ BoxResult QtUi::message_box(const std::string& text, const std::string& caption,
 }
 
 int QtUi::pump_messages() {
-    presses_ = 0;
+    presses_ = held_presses_;
+    held_presses_ = 0;
     ++pumping_;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     --pumping_;
@@ -122,7 +127,9 @@ int QtUi::pump_messages() {
 
 void QtUi::keep_painted() {
     // Input stays queued for the stop rule's next pump.
+    ++painting_;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    --painting_;
 }
 
 void QtUi::beep() {

@@ -53,7 +53,9 @@ class QtUi : public QObject, public Ui {
     std::function<bool(const QUrl&)> desktop_open_;
     std::function<void(int)> dispatch_;
     int presses_ = 0;
+    int held_presses_ = 0;
     int pumping_ = 0;
+    int painting_ = 0;
 };
 
 } // namespace platform

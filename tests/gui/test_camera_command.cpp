@@ -9,12 +9,17 @@
 #include "app/nocteris_app.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
+#include "platform/qt_progress.h"
+#include "platform/qt_ui.h"
 #include "settings/settings.h"
 #include "sim/usb_provider.h"
 #include "support/gui_test.h"
 #include "support/test_env.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <filesystem>
@@ -107,6 +112,82 @@ TEST_F(CameraCommandTest, SeriesWithAutoSaveFromTheDialog) {
     EXPECT_TRUE(std::filesystem::exists(home + "/night/IMG1.FIT"));
     EXPECT_TRUE(std::filesystem::exists(home + "/night/IMG2.FIT"));
     for (const auto& b : ui.boxes) ADD_FAILURE() << b.text;
+}
+
+// On the real clock and the desktop's own ui: while the camera times a 30 s
+// exposure inside the readout, the window keeps painting and the progress
+// window counts down; a key pressed meanwhile waits for the stop rule, which
+// ends the series once that image is in.
+TEST_F(CameraCommandTest, TheWindowPaintsThroughACameraTimedExposureAndAKeyEndsTheSeries) {
+    platform::QtUi desktop;
+    platform::install_ui(&desktop);
+    platform::install_virtual_clock(nullptr);
+    struct Restore {
+        platform::Ui* ui;
+        platform::VirtualClock* clock;
+        ~Restore() {
+            platform::install_ui(ui);
+            platform::install_virtual_clock(clock);
+        }
+    } restore{&ui, &clock};
+
+    const std::string night = home + "/night";
+    when_dialog_up([night](TQVDialog* d) {
+        cfg.continuous = 1;
+        seq.no_images = 3;
+        cfg.exp_range = 's';
+        cfg.exp_value = 30;
+        if (auto* typed = qobject_cast<QLineEdit*>(guitest::control(d, 105))) typed->setText("30");
+        cfg.auto_save_fits = 1;
+        std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", night.c_str());
+        guitest::press(d, 1);
+    });
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    win->viewport()->installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::pair<qint64, int>> paints_at; // ms since start, paints so far
+    QStringList captions;
+    bool pressed = false;
+    QTimer ticker; // stands in for the desktop asking for repaints
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        win->viewport()->update();
+        paints_at.emplace_back(clock.elapsed(), counter.paints);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<TProgressDialog*>(w); p && p->isVisible())
+                if (captions.isEmpty() || captions.back() != p->caption()) captions << p->caption();
+        if (!pressed && captions.filter("10 s left").size() > 0) {
+            pressed = true;
+            QKeyEvent* key = new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+            QCoreApplication::postEvent(frame, key);
+        }
+    });
+    ticker.start(200);
+    win->dispatch(12);
+    ticker.stop();
+
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(std::filesystem::exists(night + "/IMG1.FIT"));
+    EXPECT_FALSE(std::filesystem::exists(night + "/IMG2.FIT")) << "the key ends the series";
+    // At least one repaint in every second of the exposure.
+    ASSERT_FALSE(paints_at.empty());
+    for (std::size_t i = 0, j = 0; i < paints_at.size(); ++i) {
+        while (paints_at[j].first < paints_at[i].first - 1000) ++j;
+        if (paints_at[i].first >= 1000 && paints_at[i].first <= 30000) {
+            EXPECT_GT(paints_at[i].second, paints_at[j].second)
+                << "no repaint in the second before " << paints_at[i].first << " ms";
+        }
+    }
+    EXPECT_GE(counter.paints, 30);
+    EXPECT_TRUE(captions.contains("EXPOSURE UNDERWAY (Left - 3) - 30 s left"))
+        << captions.join(" | ").toStdString();
 }
 
 TEST_F(CameraCommandTest, TheCameraCommandInsideARunningSequenceStopsItAndStartsNoOther) {
