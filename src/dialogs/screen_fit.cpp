@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -44,7 +45,11 @@ void fit_to_screen(QDialog* d) {
     const QSize room = free_area(d).size() - frame_room(d);
     d->ensurePolished();
     QSize want = d->size();
-    if (QLayout* l = d->layout()) want = want.expandedTo(l->totalMinimumSize());
+    if (QLayout* l = d->layout()) {
+        l->activate();
+        want = want.expandedTo(l->totalMinimumSize());
+    }
+    want = want.expandedTo(d->minimumSize()).expandedTo(d->minimumSizeHint());
     if (want.width() <= room.width() && want.height() <= room.height()) return;
 
     // The contents move into a scroll area; the dialog keeps its own size
@@ -77,9 +82,19 @@ bool ScreenFitter::eventFilter(QObject* obj, QEvent* ev) {
         auto* d = qobject_cast<QDialog*>(obj);
         if (d && d->isWindow() && !d->property(FITTED).toBool()) {
             d->setProperty(FITTED, true);
-            fit_to_screen(d);
-            const QWidget* owner = d->parentWidget() ? d->parentWidget()->window() : main_;
-            centre_on(d, owner);
+            // After the dialog's own show handling, which may size it.
+            QPointer<QDialog> guard(d);
+            QPointer<QWidget> main = main_;
+            QMetaObject::invokeMethod(
+                d,
+                [guard, main] {
+                    if (!guard) return;
+                    fit_to_screen(guard);
+                    const QWidget* owner =
+                        guard->parentWidget() ? guard->parentWidget()->window() : main.data();
+                    centre_on(guard, owner);
+                },
+                Qt::QueuedConnection);
         }
     }
     return QObject::eventFilter(obj, ev);
