@@ -4,7 +4,6 @@
 
 class QTextBrowser;
 
-
 // The program's own help viewer, for a desktop without one: the HTML pages
 // with their links, Back, Forward and Contents.
 class THelpWindow : public QWidget {
