@@ -158,6 +158,12 @@ bool take_photo(const char* text) {
     return true;
 }
 
+const char* take_photo_refusal() {
+    const bool auto_merging = !cfg.continuous && !guide.selfguiding && seq.no_images > 1;
+    if (auto_merging && !acq.slew_sum_alt && !guide.picked_star) return AUTO_MERGE_NEEDS_STAR;
+    return nullptr;
+}
+
 void toggle_series_exposure() {
     seq.series_exposure = !seq.series_exposure;
     if (seq.series_exposure) cfg.auto_save_fits = 1;

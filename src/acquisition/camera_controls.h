@@ -47,6 +47,15 @@ bool take_typed_exposure(const char* text);
 // the millisecond counter changes nothing and returns false.
 bool take_photo(const char* text);
 
+// Why "Take Photo" cannot start what the dialog is set to, or null. Auto
+// Merging (several images, neither series nor continuous) stacks on the
+// picked star unless the alternative slew method is chosen: without a star
+// it would fail after the first exposure.
+const char* take_photo_refusal();
+constexpr const char* AUTO_MERGE_NEEDS_STAR =
+    "Auto Merging stacks the images on a guide star.\nPress \"Select Guide Star\" and click "
+    "a star in the picture first, or choose the Alternative Slew Method.";
+
 // "Series Exposure" toggles series mode; switching it on also switches on
 // automatic saving, switching it off leaves saving as it is.
 void toggle_series_exposure();

@@ -16,6 +16,7 @@
 #include "guiding/guiding_state.h"
 #include "platform/clock.h"
 #include "platform/host_path.h"
+#include "platform/messages.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
@@ -644,6 +645,10 @@ void TQVDialog::reload_picture() {
 
 void TQVDialog::StartExposure() {
     if (!exposure_edit_ || !take_photo(exposure_edit_->text().toLatin1().constData())) return;
+    if (const char* why = take_photo_refusal()) {
+        messages(MSG_OWN_TEXT, why);
+        return;
+    }
     accept();
 }
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -43,6 +44,10 @@ QLineEdit* make_readout(QWidget* parent, const ControlName& name, const EditLook
     QLineEdit* e = make_edit(parent, name, look);
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::ClickFocus);
+    // Shown on the dialog's own background, so that it does not invite typing.
+    QPalette p = e->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Window));
+    e->setPalette(p);
     return e;
 }
 

@@ -302,3 +302,22 @@ TEST_F(CameraPassTest, PreviewPassWritesThePictureAndDarkFrameStaysInItsBuffer) 
     EXPECT_EQ(acq.taking_darkframe, 0);
     EXPECT_STREQ(acq.darkframe_base_text, "05 hundredth ");
 }
+
+TEST_F(CameraControlsTest, AutoMergingWithoutAStarIsRefusedAtTakePhoto) {
+    cfg.continuous = 0;
+    guide.selfguiding = 0;
+    acq.slew_sum_alt = 0;
+    guide.picked_star = 0;
+    seq.no_images = 1;
+    EXPECT_EQ(take_photo_refusal(), nullptr); // a single image needs no star
+    seq.no_images = 4;
+    EXPECT_STREQ(take_photo_refusal(), AUTO_MERGE_NEEDS_STAR);
+    guide.picked_star = 1;
+    EXPECT_EQ(take_photo_refusal(), nullptr);
+    guide.picked_star = 0;
+    acq.slew_sum_alt = 1; // profile matching finds its own detail
+    EXPECT_EQ(take_photo_refusal(), nullptr);
+    acq.slew_sum_alt = 0;
+    cfg.continuous = 1; // a series is not merged
+    EXPECT_EQ(take_photo_refusal(), nullptr);
+}

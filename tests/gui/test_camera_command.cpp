@@ -165,6 +165,10 @@ TEST_F(CameraCommandTest, TheWindowPaintsThroughACameraTimedExposureAndAKeyEndsT
                 if (captions.isEmpty() || captions.back() != p->caption()) captions << p->caption();
         if (!pressed && captions.filter("10 s left").size() > 0) {
             pressed = true;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<TProgressDialog*>(w) && w->isVisible())
+                    guitest::grab(w, "progress_countdown.png");
+            guitest::grab(frame, "main_window_during_exposure.png");
             QKeyEvent* key = new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
             QCoreApplication::postEvent(frame, key);
         }
