@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -161,6 +163,29 @@ class FileSizeLimit {
   private:
     struct sigaction old_action_ {};
     rlimit old_limit_{};
+};
+
+// The process time zone for one test only.
+class LocalZone {
+  public:
+    explicit LocalZone(const char* tz) {
+        if (const char* old = std::getenv("TZ")) old_ = old, had_ = true;
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+    }
+    ~LocalZone() {
+        if (had_)
+            ::setenv("TZ", old_.c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    LocalZone(const LocalZone&) = delete;
+    LocalZone& operator=(const LocalZone&) = delete;
+
+  private:
+    std::string old_;
+    bool had_ = false;
 };
 
 // Names in a folder (to see that no half-written file is left behind).
