@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fnmatch.h>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -164,6 +165,20 @@ class FileSizeLimit {
     struct sigaction old_action_ {};
     rlimit old_limit_{};
 };
+
+// Whether a dialog filtering with `patterns` (globs separated by ';') lists a
+// file of that name: each glob as it stands, case and all, as the desktop's
+// dialogs match them.
+inline bool filter_shows(const std::string& patterns, const std::string& name) {
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t end = patterns.find(';', from);
+        const std::string one = patterns.substr(from, end - from);
+        if (::fnmatch(one.c_str(), name.c_str(), 0) == 0) return true;
+        if (end == std::string::npos) return false;
+        from = end + 1;
+    }
+}
 
 // The process time zone for one test only.
 class LocalZone {
