@@ -1,17 +1,20 @@
 #include "acquisition/readout.h"
 
 #include "acquisition/acquisition_state.h"
+#include "acquisition/camera_controls.h"
 #include "acquisition/filter_wheel.h"
 #include "devices/camera_models.h"
 #include "devices/camera_protocol.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
+#include "files/fits.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -26,6 +29,15 @@ bool before(std::uint32_t now, std::uint32_t end) {
 
 int clamp_pixels(long long n) {
     return static_cast<int>(std::clamp<long long>(n, 0, MAIN_BUFFER_PIXELS));
+}
+
+// What the frame's file will say it is. The filter is the one it is exposed
+// through: the position before the automatic advance that follows the read.
+void note_frame_details() {
+    const bool dark = acq.take_darkframe || acq.taking_darkframe;
+    fits.image_type = dark ? ImageType::Dark : ImageType::Light;
+    if (filter_wheel_available())
+        std::snprintf(cfg.FITS_Filter, sizeof cfg.FITS_Filter, "%s", current_filter_name());
 }
 
 } // namespace
@@ -65,6 +77,7 @@ void fix_k1_full(unsigned short* img, int width, int height) {
 
 bool QV_full_read() {
     if (cam.cam_type == 4 && acq.exposure <= FULL_SHUTTER_LIMIT_MS) QV_closeshutter();
+    note_frame_details();
     build_full_frame_block(acq.exposure, acq.take_darkframe != 0);
     const int pixels = clamp_pixels(static_cast<long long>(disp.intlength));
     const bool ok = exchange(pixels * 2);

@@ -56,11 +56,12 @@ void TNocterisWindow::CmFileOpen() {
 void TNocterisWindow::CmFileSave() {
     const bool tif = files.save_tif != 0;
     const bool fits_mode = files.save_FITS != 0;
-    const platform::FileDialogResult r =
-        platform::ui().file_dialog(save_dialog_request(tif, fits_mode));
+    const platform::FileDialogRequest req = save_dialog_request(tif, fits_mode);
+    const platform::FileDialogResult r = platform::ui().file_dialog(req);
     if (!r.accepted) return;
-    note_save_choice(r.path, fits_mode);
-    const char* path = r.path.c_str();
+    const std::string chosen = with_default_extension(r.path, req.default_extension);
+    note_save_choice(chosen, fits_mode);
+    const char* path = chosen.c_str();
     int result = 0;
     if (tif) {
         result = with_wait_cursor([&] { return SaveTifFile(path, image, cfg.tifswitch); });
@@ -77,7 +78,7 @@ void TNocterisWindow::CmFileSave() {
     // The caption names the file the image is in: a failed save leaves it
     // where it was.
     if (result == 0)
-        SetCaption(QString::fromStdString(file_title(r.path)).toLower().toLocal8Bit().constData());
+        SetCaption(QString::fromStdString(file_title(chosen)).toLower().toLocal8Bit().constData());
 }
 
 void TNocterisWindow::CmTifSave() {

@@ -95,33 +95,58 @@ std::vector<std::pair<std::string, std::string>> parse_filter_list(const char* l
 
 namespace {
 
-platform::FileDialogRequest request(bool save, const char* title, const char* filters,
-                                    const char* initial_name) {
+// What each filter shows. Linux names keep their case and the desktop's
+// dialogs take patterns as they stand, so extensions are spelt in either case
+// letter by letter. The program's own spelling comes first: a save dialog
+// gives a typed name the first pattern's extension when that filter is picked.
+const std::string NATIVE = "~*"; // "~m13" as well as "~m13.raw"
+const std::string FITS = "*.FIT;*.[fF][iI][tT];*.[fF][iI][tT][sS];*.[fF][tT][sS]";
+const std::string TIFF = "*.TIF;*.[tT][iI][fF];*.[tT][iI][fF][fF]";
+const std::string ALL = "*";
+
+platform::FileDialogRequest request(bool save, const char* title, const std::string& filters,
+                                    const char* initial_name, const char* extension = "") {
     platform::FileDialogRequest r;
     r.save = save;
     r.title = title;
-    r.filters = parse_filter_list(filters);
+    r.filters = parse_filter_list(filters.c_str());
     r.filter_index = files.Filter_Index;
     r.initial_dir = files.lastdir;
     r.initial_name = initial_name;
+    r.default_extension = extension;
     return r;
 }
 
 } // namespace
 
 platform::FileDialogRequest open_dialog_request() {
-    return request(false, "Open", "Veltrane (~*.)|~*.*|FITS files|*.FIT|All Files|*.*|",
+    return request(false, "Open",
+                   "Veltrane (~*.)|" + NATIVE + "|FITS files|" + FITS + "|All Files|" + ALL + "|",
                    files.lastfile);
 }
 
 platform::FileDialogRequest save_dialog_request(bool tif, bool fits_mode) {
     if (tif)
-        return request(true, "Save As", "Tiff file (*.TIF)|*.TIF|All Files(*.*)|*.*|", "*.TIF");
+        return request(true, "Save As",
+                       "Tiff file (*.TIF)|" + TIFF + "|All Files(*.*)|" + ALL + "|", "*.TIF",
+                       "TIF");
     if (fits_mode)
-        return request(true, "Save As", "FITS file (*.FIT)|*.FIT|All Files(*.*)|*.*|", "*.FIT");
-    return request(true, "Save As", "Veltrane (~*.)|~*.*|FITs files|*.FIT|All Files(*.*)|*.*|", "");
+        return request(true, "Save As",
+                       "FITS file (*.FIT)|" + FITS + "|All Files(*.*)|" + ALL + "|", "*.FIT",
+                       "FIT");
+    return request(
+        true, "Save As",
+        "Veltrane (~*.)|" + NATIVE + "|FITs files|" + FITS + "|All Files(*.*)|" + ALL + "|", "");
 }
 
 platform::FileDialogRequest pick_dialog_request() {
-    return request(false, "Open", "Veltrane (~*.)|~*.*|FITS files|*.FIT|All Files(*.*)|*.*|", "");
+    return request(
+        false, "Open",
+        "Veltrane (~*.)|" + NATIVE + "|FITS files|" + FITS + "|All Files(*.*)|" + ALL + "|", "");
+}
+
+std::string with_default_extension(const std::string& path, const std::string& extension) {
+    const std::string title = file_title(path);
+    if (extension.empty() || title.empty() || title.find('.') != std::string::npos) return path;
+    return path + "." + extension;
 }

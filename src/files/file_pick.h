@@ -35,10 +35,16 @@ int note_pick_choice(const std::string& path);
 bool delete_chosen_file();
 
 // The dialog requests of the Open command, the Save command (by mode) and
-// the shared pick, with Filter_Index preselected.
+// the shared pick, with Filter_Index preselected. Their filters show native
+// names with or without an extension, FITS and TIFF extensions in any case,
+// and, under "All Files", every file.
 platform::FileDialogRequest open_dialog_request();
 platform::FileDialogRequest save_dialog_request(bool tif, bool fits_mode);
 platform::FileDialogRequest pick_dialog_request();
+
+// The name a save writes: `path`, with "." + `extension` added when its title
+// has no extension (no dot) of its own.
+std::string with_default_extension(const std::string& path, const std::string& extension);
 
 // "a|b|c|d|" into (a, b), (c, d).
 std::vector<std::pair<std::string, std::string>> parse_filter_list(const char* list);

@@ -18,8 +18,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
+#include <strings.h>
 
 FitsState fits;
 
@@ -60,8 +62,19 @@ enum Card {
     C_FOCALLEN,
     C_APERTURE,
     C_FILTER,
+    // Keywords other software looks for, in what were blank cards before END.
+    C_IMAGETYP,
+    C_XBINNING,
+    C_YBINNING,
+    C_XPIXSZ,
+    C_YPIXSZ,
+    C_WRITTEN,
     C_END,
 };
+static_assert(C_END + 1 <= FITS_CARDS, "a damage note and END still fit the two records");
+
+// Images are held at full resolution.
+constexpr int BINNING = 1;
 
 // The writer converts the data through the staging area a piece at a time.
 constexpr std::size_t WRITE_CHUNK = 1 << 18;
@@ -172,7 +185,7 @@ struct Sci {
 
 void build_header(char* hdr, int width, int height, const char* object, const char* observer,
                   const char* date, const char* telescope, const char* instrument,
-                  const char* comment, const char* history, bool eight) {
+                  const char* comment, const char* history, bool eight, std::time_t written) {
     std::memset(hdr, ' ', FITS_HEADER_BYTES);
     putf(hdr, 1, "SIMPLE  =                    T /");
     putf(hdr, C_BITPIX, "BITPIX  =                   %2d /", eight ? 8 : 16);
@@ -202,6 +215,17 @@ void build_header(char* hdr, int width, int height, const char* object, const ch
     putf(hdr, C_FOCALLEN, "FOCALLEN=    %s", Sci(cfg.FITS_Focallen).text);
     putf(hdr, C_APERTURE, "APERTURE=    %s", Sci(cfg.FITS_Aperture).text);
     put_string(hdr, C_FILTER, "FILTER  ", cfg.FITS_Filter, FITS_TEXT);
+    put_string(hdr, C_IMAGETYP, "IMAGETYP", image_type_name(fits.image_type), FITS_TEXT);
+    putf(hdr, C_XBINNING, "XBINNING=%21d", BINNING);
+    putf(hdr, C_YBINNING, "YBINNING=%21d", BINNING);
+    // Other software gives pixel sizes in µm; PIXWIDTH and PIXHEIGH hold mm.
+    putf(hdr, C_XPIXSZ, "XPIXSZ  =    %s", Sci(disp.FITS_Pixwidth * 1000.0).text);
+    putf(hdr, C_YPIXSZ, "YPIXSZ  =    %s", Sci(disp.FITS_Pixheight * 1000.0).text);
+    const std::tm ut = fits_ut_time(written);
+    char stamp[80];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d", ut.tm_year + 1900,
+                  ut.tm_mon + 1, ut.tm_mday, ut.tm_hour, ut.tm_min, ut.tm_sec);
+    put_string(hdr, C_WRITTEN, "DATE    ", stamp, sizeof stamp);
     int end = C_END;
     // A damaged frame says so where every reader looks, before END.
     if (disp.damage_note[0])
@@ -326,6 +350,9 @@ void decode_details(const fitsread::Header& h) {
         *t = '\0';
     }
     get_string(h, "FILTER", cfg.FITS_Filter, sizeof cfg.FITS_Filter);
+    char type[FITS_FIELD_TEXT] = "";
+    get_string(h, "IMAGETYP", type, sizeof type);
+    fits.image_type = image_type_from(type);
     decode_commentary(h);
     // Pixel sizes in mm as this program writes them, else in µm as others do.
     get_number(h, "XPIXSZ", disp.FITS_Pixwidth, 0.001);
@@ -463,7 +490,8 @@ int SaveFITSFile(const char* path, const unsigned short* image, const char* obje
     auto text = [](const char* s) { return s ? s : ""; };
     char hdr[FITS_HEADER_BYTES];
     build_header(hdr, disp.width1, disp.height1, text(object), text(observer), text(date),
-                 text(telescope), text(instrument), text(comment), text(history), eightbit != 0);
+                 text(telescope), text(instrument), text(comment), text(history), eightbit != 0,
+                 std::time(nullptr));
 
     // Written beside any old file of that name, which it replaces only once complete.
     fileio::ReplacingFile out(host);
@@ -535,4 +563,24 @@ void ClearFITSInfo() {
     cfg.FITS_Focallen = 0.0;
     cfg.FITS_Aperture = 0.0;
     fits.FITS_Exptime = 0.0;
+    fits.image_type = ImageType::Light;
+}
+
+const char* image_type_name(ImageType t) {
+    switch (t) {
+    case ImageType::Dark:
+        return "Dark";
+    case ImageType::Flat:
+        return "Flat";
+    case ImageType::Light:
+        break;
+    }
+    return "Light";
+}
+
+ImageType image_type_from(const char* text) {
+    if (!text) return ImageType::Light;
+    if (strncasecmp(text, "dark", 4) == 0) return ImageType::Dark;
+    if (strncasecmp(text, "flat", 4) == 0) return ImageType::Flat;
+    return ImageType::Light;
 }

@@ -8,12 +8,23 @@ constexpr int FITS_CARDS = 72;
 constexpr int FITS_HEADER_BYTES = FITS_CARD * FITS_CARDS; // 5760
 constexpr int FITS_FIELD_TEXT = 70;
 
+// What the current image is a frame of, as IMAGETYP tells other software.
+enum class ImageType { Light, Dark, Flat };
+
+// IMAGETYP's value: "Light", "Dark" or "Flat".
+const char* image_type_name(ImageType t);
+// Another program's IMAGETYP ("DARK", "Flat Field", "Light Frame"): darks and
+// flats by how the text begins, in any case; anything else is a light frame.
+ImageType image_type_from(const char* text);
+
 // Detail fields of the current image that the settings file does not keep
 // (the kept ones, FITS_Obj and friends, are in `cfg`).
 struct FitsState {
     char FITS_Date[FITS_FIELD_TEXT] = "";
     char FITS_Time[FITS_FIELD_TEXT] = "";
     double FITS_Exptime = 0.0;
+    // Set by the exposure that made the image, or read from its file.
+    ImageType image_type = ImageType::Light;
     int eightbit = 0;
     // Why the last FITS read failed, in a few words; empty after a success.
     char load_error[120] = "";

@@ -174,12 +174,19 @@ FileDialogResult QtUi::file_dialog(const FileDialogRequest& req) {
         pat.replace(';', ' ');
         filters << QString::fromStdString(label) + " (" + pat + ")";
     }
+    // The names say what each filter is; the patterns spell every case.
+    dlg.setOption(QFileDialog::HideNameFilterDetails);
+    if (!req.default_extension.empty())
+        dlg.setDefaultSuffix(QString::fromStdString(req.default_extension));
     if (!filters.isEmpty()) {
         dlg.setNameFilters(filters);
         int idx = req.filter_index - 1;
         if (idx >= 0 && idx < filters.size()) dlg.selectNameFilter(filters[idx]);
     }
-    if (!req.initial_name.empty()) dlg.selectFile(QString::fromStdString(req.initial_name));
+    // A wildcard name ("*.FIT") presets a filter on the original's dialogs;
+    // here it would be taken as the name to save under.
+    if (!req.initial_name.empty() && req.initial_name.find_first_of("*?") == std::string::npos)
+        dlg.selectFile(QString::fromStdString(req.initial_name));
     FileDialogResult r;
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return r;
     r.accepted = true;

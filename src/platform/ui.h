@@ -18,7 +18,9 @@ struct Point {
     int y = 0;
 };
 
-// One file-dialog request. Filters come in pairs ("FITS files (*.fit)", "*.fit").
+// One file-dialog request. Filters come in pairs of a name and glob patterns
+// separated by ';' ("FITS files", "*.fit;*.fits"), matched against file names
+// as they stand: a pattern that should ignore case says so ("*.[fF][iI][tT]").
 struct FileDialogRequest {
     bool save = false;
     std::string title;
@@ -26,6 +28,8 @@ struct FileDialogRequest {
     int filter_index = 1; // 1-based, as the program keeps it
     std::string initial_dir;
     std::string initial_name;
+    // Added (after a dot) to a saved name typed without an extension.
+    std::string default_extension;
 };
 
 struct FileDialogResult {

@@ -262,6 +262,58 @@ TEST_F(Sequence, SeriesWithAutoSaveWritesNumberedFitsFiles) {
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
 }
 
+TEST_F(Sequence, FilesSayWhatEachFrameIsAndTheFilterItWasTakenThrough) {
+    start({}, true); // the camera and its USB filter wheel
+    ASSERT_EQ(usbt.USB_filterwheel, 1);
+    ASSERT_TRUE(camera_start_prepare());
+    const std::string names[] = {"Red", "Green", "Blue"};
+    for (int i = 0; i < 3; ++i)
+        std::snprintf(cfg.Filterbox_Filter_Name[i], sizeof cfg.Filterbox_Filter_Name[i], "%s",
+                      names[i].c_str());
+    acq.Filterbox_Filter = 1;
+    acq.auto_advance = 1; // the wheel turns during each readout
+    cfg.auto_save_fits = 1;
+    std::snprintf(cfg.auto_save_dir, sizeof cfg.auto_save_dir, "%s", (home + "/out").c_str());
+    cfg.continuous = 1;
+    seq.no_images = 3;
+    auto card = [](const std::string& file, int n) { return file.substr((n - 1) * 80, 80); };
+    auto padded = [](std::string text) { return text.resize(80, ' '), text; };
+
+    run_exposure_sequence(host);
+
+    ASSERT_EQ(host.saved.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const std::string f = read_file(host.saved[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(card(f, 44), padded("FILTER  = '" + names[i] + "'"));
+        EXPECT_EQ(card(f, 45), padded("IMAGETYP= 'Light'"));
+    }
+    EXPECT_EQ(acq.Filterbox_Filter, 4);
+
+    // Without a wheel the filter is the user's text; a dark frame says so.
+    usbt.USB_filterwheel = 0;
+    cfg.filter_wheel = 0;
+    acq.auto_advance = 0;
+    std::strcpy(cfg.FITS_Filter, "Ha 7nm");
+    acq.take_darkframe = 1;
+    cfg.continuous = 0;
+    seq.no_images = 1;
+    host.saved.clear();
+    run_exposure_sequence(host);
+    ASSERT_EQ(host.saved.size(), 1u);
+    const std::string dark = read_file(host.saved[0]);
+    EXPECT_EQ(card(dark, 44), padded("FILTER  = 'Ha 7nm'"));
+    EXPECT_EQ(card(dark, 45), padded("IMAGETYP= 'Dark'"));
+    EXPECT_EQ(fits.image_type, ImageType::Dark);
+
+    acq.take_darkframe = 0;
+    host.saved.clear();
+    run_exposure_sequence(host);
+    ASSERT_EQ(host.saved.size(), 1u);
+    EXPECT_EQ(card(read_file(host.saved[0]), 45), padded("IMAGETYP= 'Light'"));
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
+}
+
 TEST_F(Sequence, DarkFrameAndFlatFieldAreAppliedToEveryImage) {
     begin();
     const int half = disp.width1 / 2;

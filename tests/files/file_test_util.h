@@ -9,8 +9,11 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fnmatch.h>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -161,6 +164,43 @@ class FileSizeLimit {
   private:
     struct sigaction old_action_ {};
     rlimit old_limit_{};
+};
+
+// Whether a dialog filtering with `patterns` (globs separated by ';') lists a
+// file of that name: each glob as it stands, case and all, as the desktop's
+// dialogs match them.
+inline bool filter_shows(const std::string& patterns, const std::string& name) {
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t end = patterns.find(';', from);
+        const std::string one = patterns.substr(from, end - from);
+        if (::fnmatch(one.c_str(), name.c_str(), 0) == 0) return true;
+        if (end == std::string::npos) return false;
+        from = end + 1;
+    }
+}
+
+// The process time zone for one test only.
+class LocalZone {
+  public:
+    explicit LocalZone(const char* tz) {
+        if (const char* old = std::getenv("TZ")) old_ = old, had_ = true;
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+    }
+    ~LocalZone() {
+        if (had_)
+            ::setenv("TZ", old_.c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    LocalZone(const LocalZone&) = delete;
+    LocalZone& operator=(const LocalZone&) = delete;
+
+  private:
+    std::string old_;
+    bool had_ = false;
 };
 
 // Names in a folder (to see that no half-written file is left behind).

@@ -97,6 +97,46 @@ TEST_F(FitsReadTest, DetailsComeBackFromTheHeader) {
     EXPECT_DOUBLE_EQ(fits.FITS_Exptime, 0);
 }
 
+TEST_F(FitsReadTest, TheFrameTypeComesBackAndOtherSoftwaresNamesAreUnderstood) {
+    fits.image_type = ImageType::Flat;
+    std::strcpy(fits.FITS_Date, "2023-10-01");
+    std::strcpy(fits.FITS_Time, "01:02:03");
+    sensor.cam_Pixwidth = 0.0074;
+    ASSERT_EQ(save("flat.fit"), 0);
+    ClearFITSInfo();
+    EXPECT_EQ(fits.image_type, ImageType::Light);
+    ASSERT_EQ(load("flat.fit"), 0);
+    EXPECT_EQ(fits.image_type, ImageType::Flat);
+    // DATE says when the file was written, not when the image was taken; and
+    // PIXWIDTH in mm wins over the rounded XPIXSZ in µm.
+    EXPECT_STREQ(fits.FITS_Date, "2023-10-01");
+    EXPECT_STREQ(fits.FITS_Time, "01:02:03");
+    EXPECT_DOUBLE_EQ(disp.FITS_Pixwidth, 0.0074);
+
+    const std::vector<std::uint8_t> data(16 * 16, 9);
+    const std::pair<const char*, ImageType> names[] = {
+        {"'DARK'", ImageType::Dark},         {"'Dark Frame'", ImageType::Dark},
+        {"'flat field'", ImageType::Flat},   {"'FLAT'", ImageType::Flat},
+        {"'Light Frame'", ImageType::Light}, {"'Bias Frame'", ImageType::Light},
+        {"'  '", ImageType::Light},          {"12", ImageType::Light},
+    };
+    for (const auto& [value, type] : names) {
+        fits.image_type = ImageType::Flat;
+        write_file(path("t.fits"),
+                   foreign_fits(8, 16, 16, {std::string("IMAGETYP= ") + value}, be_values(data)));
+        ASSERT_EQ(load("t.fits"), 0) << value;
+        EXPECT_EQ(fits.image_type, type) << value;
+    }
+    // Without IMAGETYP or DATE-OBS: a light frame of no known date.
+    fits.image_type = ImageType::Dark;
+    write_file(path("plain.fits"),
+               foreign_fits(8, 16, 16, {"DATE    = '2024-01-02T03:04:05'"}, be_values(data)));
+    ASSERT_EQ(load("plain.fits"), 0);
+    EXPECT_EQ(fits.image_type, ImageType::Light);
+    EXPECT_STREQ(fits.FITS_Date, "");
+    EXPECT_STREQ(fits.FITS_Time, "");
+}
+
 TEST_F(FitsReadTest, ClearingKeepsOriginTimeDifferenceAndSignedness) {
     std::strcpy(cfg.FITS_Obj, "x");
     std::strcpy(cfg.FITS_Ins, "other");
@@ -166,7 +206,7 @@ TEST_F(FitsReadTest, MalformedHeadersAreRefusedWithTheirReason) {
         {5, "NAXIS2  =                    8 /", 2, "too small: 752 \u00d7 8"},
         {36, "BZERO   = 'none'", 2, "BZERO 'none' is not a number"},
         {37, "BSCALE  =                    0", 2, "BSCALE 0 is not a scale"},
-        {45, "", 2, "no END card"},
+        {51, "", 2, "no END card"},
         // Data of 4 bytes a pixel do not fit a file written with 2.
         {2, "BITPIX  =                  -32 /", 1, "cut short: 872640 of 1744640 data bytes"},
     };

@@ -1,5 +1,6 @@
 // FITS time stamps: mid-exposure UT from the local clock and FITS_Diff, and
 // the default date of a manual save.
+#include "file_test_util.h"
 #include "files/fits.h"
 #include "files/fits_time.h"
 #include "settings/settings.h"
@@ -10,27 +11,6 @@
 #include <string>
 
 namespace {
-
-// The process time zone for one test only.
-class LocalZone {
-  public:
-    explicit LocalZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) old_ = old, had_ = true;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~LocalZone() {
-        if (had_)
-            ::setenv("TZ", old_.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::string old_;
-    bool had_ = false;
-};
 
 class FitsTimeTest : public NocterisTest {
   protected:

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <sys/stat.h>
 
 namespace {
@@ -20,6 +21,16 @@ std::string card_of(const std::string& file, int n) {
     return file.substr((n - 1) * 80, 80);
 }
 
+// The DATE card for calendar time t shifted by `hours`, read as UTC.
+std::string date_card(std::time_t t, int hours) {
+    t += static_cast<std::time_t>(hours) * 3600;
+    std::tm ut{};
+    ::gmtime_r(&t, &ut);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &ut);
+    return card("DATE    = '" + std::string(text) + "'");
+}
+
 class FitsWriteTest : public ImageFileTest {
   protected:
     void SetUp() override {
@@ -29,9 +40,22 @@ class FitsWriteTest : public ImageFileTest {
         use_camera(752, 580);
     }
     int save(const std::string& name, int eightbit = 0) {
-        return SaveFITSFile(path(name).c_str(), image, cfg.FITS_Obj, cfg.FITS_Obs, fits.FITS_Date,
-                            cfg.FITS_Tel, cfg.FITS_Ins, cfg.FITS_Com, cfg.FITS_His, eightbit);
+        before = std::time(nullptr);
+        const int r =
+            SaveFITSFile(path(name).c_str(), image, cfg.FITS_Obj, cfg.FITS_Obs, fits.FITS_Date,
+                         cfg.FITS_Tel, cfg.FITS_Ins, cfg.FITS_Com, cfg.FITS_His, eightbit);
+        after = std::time(nullptr);
+        return r;
     }
+    // The file's DATE card, when it names a second of the last save shifted
+    // by `hours`; else a note of what it holds.
+    std::string written_card(const std::string& f, int n, int hours) const {
+        const std::string c = card_of(f, n);
+        for (std::time_t t = before; t <= after; ++t)
+            if (c == date_card(t, hours)) return c;
+        return "not the time of writing: " + c;
+    }
+    std::time_t before = 0, after = 0;
 };
 
 const char* const LINE39 = "Unsharp mask 3x3, 2 passes, then median";
@@ -54,6 +78,8 @@ TEST_F(FitsWriteTest, HeaderHoldsTheSeventyTwoCardsInOrder) {
     cfg.FITS_Focallen = 80.0;
     cfg.FITS_Aperture = 50.3;
     cfg.FITS_SBIG = 1;
+    LocalZone zone("XYZ-3"); // the PC's clock runs 3 hours ahead of UT
+    cfg.FITS_Diff = -3;
 
     ASSERT_EQ(save("m42.fit"), 0);
     const std::string f = read_file(path("m42.fit"));
@@ -77,8 +103,12 @@ TEST_F(FitsWriteTest, HeaderHoldsTheSeventyTwoCardsInOrder) {
             card("PIXWIDTH=    8.6000000000E-03") + card("PIXHEIGH=    8.3000000000E-03") +
             card("SATURATE=                32768") + card("EXPTIME =    1.2000000000E+02") +
             card("FOCALLEN=    8.0000000000E+01") + card("APERTURE=    5.0300000000E+01") +
-            card("FILTER  = 'Red'") + card("END");
-    for (int i = 0; i < 27; ++i) want += card("");
+            card("FILTER  = 'Red'");
+    // What other software looks for, in cards that were blank.
+    want += card("IMAGETYP= 'Light'") + card("XBINNING=                    1") +
+            card("YBINNING=                    1") + card("XPIXSZ  =    8.6000000000E+00") +
+            card("YPIXSZ  =    8.3000000000E+00") + written_card(f, 50, 0) + card("END");
+    for (int i = 0; i < 21; ++i) want += card("");
     ASSERT_EQ(want.size(), 5760u);
     for (int n = 1; n <= 72; ++n) EXPECT_EQ(card_of(f, n), card_of(want, n)) << "card " << n;
 
@@ -86,6 +116,29 @@ TEST_F(FitsWriteTest, HeaderHoldsTheSeventyTwoCardsInOrder) {
     EXPECT_EQ(cfg.FITS_SBIG, 0);
     EXPECT_DOUBLE_EQ(disp.FITS_Pixwidth, 0.0086);
     EXPECT_DOUBLE_EQ(disp.FITS_Pixheight, 0.0083);
+}
+
+TEST_F(FitsWriteTest, FrameTypeDateAndDamageNoteKeepTheirCards) {
+    LocalZone zone("UTC0");
+    cfg.FITS_Diff = 5; // UT is 5 hours ahead of the PC's clock
+    fits.image_type = ImageType::Dark;
+    ASSERT_EQ(save("dark.fit"), 0);
+    std::string f = read_file(path("dark.fit"));
+    EXPECT_EQ(card_of(f, 45), card("IMAGETYP= 'Dark'"));
+    EXPECT_EQ(card_of(f, 50), written_card(f, 50, 5));
+    EXPECT_EQ(std::getenv("TZ"), std::string("UTC0")) << "the process zone stays";
+
+    // A damaged frame's note stays just before END; the length stays too.
+    fits.image_type = ImageType::Flat;
+    std::strcpy(disp.damage_note, "Incomplete readout: 10 of 20 bytes");
+    ASSERT_EQ(save("flat.fit", 1), 0);
+    f = read_file(path("flat.fit"));
+    EXPECT_EQ(f.size(), 5760u + 436160u + 1600u);
+    EXPECT_EQ(card_of(f, 45), card("IMAGETYP= 'Flat'"));
+    EXPECT_EQ(card_of(f, 48), card("XPIXSZ  =    8.6000000000E+00")) << "8-bit files too";
+    EXPECT_EQ(card_of(f, 51), card("HISTORY = 'Incomplete readout: 10 of 20 bytes'"));
+    EXPECT_EQ(card_of(f, 52), card("END"));
+    for (int n = 53; n <= 72; ++n) EXPECT_EQ(card_of(f, n), card("")) << "card " << n;
 }
 
 TEST_F(FitsWriteTest, DataAreBigEndianPixelMinus32768ThenZeroPadding) {

@@ -79,14 +79,74 @@ TEST_F(FilePickTest, APickGoesWhereItsPurposeSays) {
     EXPECT_EQ(std::strlen(files.DarkFileName), sizeof files.DarkFileName - 1);
 }
 
+std::vector<std::string> names_of(const platform::FileDialogRequest& r) {
+    std::vector<std::string> out;
+    for (const auto& f : r.filters) out.push_back(f.first);
+    return out;
+}
+
 TEST_F(FilePickTest, DialogFilterLists) {
     EXPECT_EQ(parse_filter_list("A|*.a|B|*.b|"), (Filters{{"A", "*.a"}, {"B", "*.b"}}));
     EXPECT_EQ(parse_filter_list("A|*.a|B"), (Filters{{"A", "*.a"}}));
-    EXPECT_EQ(open_dialog_request().filters,
-              (Filters{{"Veltrane (~*.)", "~*.*"}, {"FITS files", "*.FIT"}, {"All Files", "*.*"}}));
+    // The names stay the program's own.
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(names_of(open_dialog_request()),
+              (Names{"Veltrane (~*.)", "FITS files", "All Files"}));
+    EXPECT_EQ(names_of(pick_dialog_request()),
+              (Names{"Veltrane (~*.)", "FITS files", "All Files(*.*)"}));
+    EXPECT_EQ(names_of(save_dialog_request(false, false)),
+              (Names{"Veltrane (~*.)", "FITs files", "All Files(*.*)"}));
+    EXPECT_EQ(names_of(save_dialog_request(false, true)),
+              (Names{"FITS file (*.FIT)", "All Files(*.*)"}));
+    EXPECT_EQ(names_of(save_dialog_request(true, false)),
+              (Names{"Tiff file (*.TIF)", "All Files(*.*)"}));
     EXPECT_EQ(save_dialog_request(true, false).initial_name, "*.TIF");
     EXPECT_EQ(save_dialog_request(false, true).initial_name, "*.FIT");
-    EXPECT_EQ(save_dialog_request(false, false).filters.size(), 3u);
+    EXPECT_EQ(save_dialog_request(false, true).default_extension, "FIT");
+    EXPECT_EQ(save_dialog_request(true, false).default_extension, "TIF");
+    EXPECT_EQ(save_dialog_request(false, false).default_extension, "");
+    EXPECT_EQ(open_dialog_request().default_extension, "");
+}
+
+TEST_F(FilePickTest, EveryFilterShowsTheFilesItNames) {
+    struct Name {
+        const char* name;
+        bool native, fits, tiff;
+    };
+    const Name names[] = {
+        {"~m13", true, false, false},     {"~m13.raw", true, false, false},
+        {"~M13.FIT", true, true, false},  {"M42.FIT", false, true, false},
+        {"m42.fits", false, true, false}, {"x.Fts", false, true, false},
+        {"IMG7.fIT", false, true, false}, {"m42.fit.bak", false, false, false},
+        {"shot.tif", false, false, true}, {"SHOT.TIFF", false, false, true},
+        {"notes", false, false, false},   {".hidden.txt", false, false, false},
+    };
+    const auto open = open_dialog_request(), pick = pick_dialog_request(),
+               native_save = save_dialog_request(false, false),
+               fits_save = save_dialog_request(false, true),
+               tiff_save = save_dialog_request(true, false);
+    for (const Name& n : names) {
+        SCOPED_TRACE(n.name);
+        for (const auto* r : {&open, &pick, &native_save}) {
+            ASSERT_EQ(r->filters.size(), 3u);
+            EXPECT_EQ(filter_shows(r->filters[0].second, n.name), n.native);
+            EXPECT_EQ(filter_shows(r->filters[1].second, n.name), n.fits);
+            EXPECT_TRUE(filter_shows(r->filters[2].second, n.name));
+        }
+        EXPECT_EQ(filter_shows(fits_save.filters[0].second, n.name), n.fits);
+        EXPECT_EQ(filter_shows(tiff_save.filters[0].second, n.name), n.tiff);
+        EXPECT_TRUE(filter_shows(fits_save.filters[1].second, n.name));
+        EXPECT_TRUE(filter_shows(tiff_save.filters[1].second, n.name));
+    }
+}
+
+TEST_F(FilePickTest, ASaveWithoutExtensionGetsTheDefaultOne) {
+    EXPECT_EQ(with_default_extension("/night/m42", "FIT"), "/night/m42.FIT");
+    EXPECT_EQ(with_default_extension("/night.2/~m42", "FIT"), "/night.2/~m42.FIT");
+    EXPECT_EQ(with_default_extension("/night/m42.fits", "FIT"), "/night/m42.fits");
+    EXPECT_EQ(with_default_extension("/night/m42.", "FIT"), "/night/m42.");
+    EXPECT_EQ(with_default_extension("/night/shot", "TIF"), "/night/shot.TIF");
+    EXPECT_EQ(with_default_extension("/night/~m13", ""), "/night/~m13");
 }
 
 } // namespace

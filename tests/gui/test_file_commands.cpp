@@ -4,13 +4,20 @@
 #include "app/main_window.h"
 #include "app/nocteris_app.h"
 #include "display/image_store.h"
+#include "files/file_pick.h"
 #include "files/file_state.h"
 #include "files/file_test_util.h"
 #include "files/fits.h"
+#include "platform/qt_ui.h"
 #include "settings/settings.h"
 #include "support/gui_test.h"
 #include "support/test_env.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
 #include <cmath>
 #include <filesystem>
 
@@ -83,7 +90,27 @@ TEST_F(FileCommandsTest, FitsSaveGoesThroughTheDetailsDialogAndPreselectsFitsNex
     win->dispatch(24332);
     EXPECT_EQ(image_int[100], 65535);
     EXPECT_EQ(files.Filter_Index, 3) << "no tilde: all files next time";
-    EXPECT_EQ(ui.file_requests.back().filter_index, 2);
+    const platform::FileDialogRequest& next = ui.file_requests.back();
+    ASSERT_EQ(next.filter_index, 2);
+    EXPECT_TRUE(filter_shows(next.filters[1].second, "m31.fit")) << "and it lists the file";
+}
+
+TEST_F(FileCommandsTest, SavesTypedWithoutAnExtensionGetTheirFormatsOne) {
+    answer(home + "/m42");
+    when_shown([](QWidget* d) { press(d, "continue"); });
+    win->dispatch(24335);
+    EXPECT_TRUE(fs::exists(home + "/m42.FIT"));
+    EXPECT_FALSE(fs::exists(home + "/m42"));
+    EXPECT_EQ(frame->windowTitle(), "Nocteris - m42.fit");
+
+    answer(home + "/shot");
+    win->dispatch(24334);
+    EXPECT_TRUE(fs::exists(home + "/shot.TIF"));
+
+    answer(home + "/~m13"); // a native name is saved as typed
+    win->dispatch(24333);
+    EXPECT_TRUE(fs::exists(home + "/~m13"));
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(FileCommandsTest, AbortedDetailsDialogSavesNothing) {
@@ -183,4 +210,94 @@ TEST_F(FileCommandsTest, CancelledComparisonWithNoEarlierChoiceReports46) {
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Sorry, chosen Comparison file is not an Nocteris or FITs File");
     EXPECT_EQ(files.comparison_loaded, 0);
+}
+
+// The desktop's own dialog, as QtUi builds it from the program's requests.
+class QtFileDialogTest : public NocterisTest {
+  protected:
+    void SetUp() override {
+        NocterisTest::SetUp();
+        folder = home + "/night";
+        fs::create_directory(folder);
+        for (const char* name :
+             {"~m13", "~m13.raw", "M42.FIT", "m42.fits", "x.Fts", "shot.tif", "notes.txt"})
+            write_file(folder + "/" + name, "x");
+    }
+
+    // The files the dialog lists as choosable, sorted.
+    static QStringList listed(QFileDialog* d) {
+        auto* view = d->findChild<QListView*>("listView");
+        QStringList out;
+        if (!view) return out;
+        const QAbstractItemModel* m = view->model();
+        const QModelIndex root = view->rootIndex();
+        for (int r = 0; r < m->rowCount(root); ++r) {
+            const QModelIndex i = m->index(r, 0, root);
+            if (m->flags(i) & Qt::ItemIsEnabled) out << i.data().toString();
+        }
+        out.sort();
+        return out;
+    }
+    // Selects filter `index` (from 1) and what it lists once the folder is read.
+    static QStringList listed_under(QFileDialog* d, int index, const QStringList& want) {
+        d->selectNameFilter(d->nameFilters().at(index - 1));
+        QElapsedTimer t;
+        t.start();
+        while (listed(d) != want && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return listed(d);
+    }
+
+    static std::string joined(const QStringList& l) { return l.join(", ").toStdString(); }
+
+    std::string folder;
+};
+
+TEST_F(QtFileDialogTest, EachFilterListsItsFilesWhateverTheirCase) {
+    platform::QtUi qt;
+    platform::FileDialogRequest req = open_dialog_request();
+    req.initial_dir = folder;
+    const QStringList native{"~m13", "~m13.raw"};
+    const QStringList fits_files{"M42.FIT", "m42.fits", "x.Fts"};
+    const QStringList all{"M42.FIT", "m42.fits", "notes.txt", "shot.tif",
+                          "x.Fts",   "~m13",     "~m13.raw"};
+    QStringList names;
+    QStringList got[3];
+    when_shown([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(d, nullptr);
+        for (const QString& f : d->nameFilters()) names << f.left(f.lastIndexOf(" ("));
+        got[0] = listed_under(d, 1, native);
+        got[1] = listed_under(d, 2, fits_files);
+        got[2] = listed_under(d, 3, all);
+    });
+    EXPECT_FALSE(qt.file_dialog(req).accepted);
+    EXPECT_EQ(joined(names), "Veltrane (~*.), FITS files, All Files");
+    EXPECT_EQ(joined(got[0]), joined(native));
+    EXPECT_EQ(joined(got[1]), joined(fits_files));
+    EXPECT_EQ(joined(got[2]), joined(all));
+}
+
+TEST_F(QtFileDialogTest, AFitsSaveTypedWithoutExtensionEndsInFit) {
+    platform::QtUi qt;
+    platform::FileDialogRequest req = save_dialog_request(false, true);
+    req.initial_dir = folder;
+    QStringList shown;
+    QString offered = "not shown";
+    when_shown([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(d, nullptr);
+        shown = listed_under(d, 1, {"M42.FIT", "m42.fits", "x.Fts"});
+        auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        offered = name->text();
+        name->setText("m51");
+        static_cast<QDialog*>(d)->accept(); // as the Save button does
+    });
+    const platform::FileDialogResult r = qt.file_dialog(req);
+    EXPECT_EQ(joined(shown), "M42.FIT, m42.fits, x.Fts");
+    // "*.FIT" is no name to save under.
+    EXPECT_EQ(offered, "");
+    ASSERT_TRUE(r.accepted);
+    EXPECT_EQ(r.path, folder + "/m51.FIT");
 }

@@ -1,10 +1,12 @@
 """astropy must read our files as the data and header values we wrote."""
+import datetime
 import json
 import sys
 import warnings
 
 import numpy as np
 from astropy.io import fits
+from astropy.time import Time
 
 folder = sys.argv[1]
 expected = json.load(open(f"{folder}/expected.json"))
@@ -36,9 +38,22 @@ for name, shape in (("u16", (256, 256)), ("zq", (580, 752))):
     for key in ("OBJECT", "OBSERVER", "TELESCOP", "INSTRUME", "ORIGIN", "FILTER",
                 "DATE-OBS", "TIME-OBS"):
         check(f"{name}: {key} {header.get(key)!r}", header.get(key) == expected[key])
-    for key in ("PIXWIDTH", "PIXHEIGH", "EXPTIME", "FOCALLEN", "APERTURE", "SATURATE"):
+    for key in ("PIXWIDTH", "PIXHEIGH", "EXPTIME", "FOCALLEN", "APERTURE", "SATURATE",
+                "XPIXSZ", "YPIXSZ"):
         check(f"{name}: {key} {header.get(key)!r}",
               abs(header.get(key, float("nan")) - expected[key]) < 1e-9)
+    for key in ("XBINNING", "YBINNING"):
+        check(f"{name}: {key} {header.get(key)!r}",
+              isinstance(header.get(key), int) and header.get(key) == expected[key])
+    check(f"{name}: IMAGETYP {header.get('IMAGETYP')!r}",
+          header.get("IMAGETYP") == expected["IMAGETYP"][name])
+    # The time of writing, by the PC's clock (the time difference is 0 here).
+    try:
+        written = Time(header.get("DATE"), format="isot", scale="utc").to_datetime()
+        age = abs((datetime.datetime.now() - written).total_seconds())
+        check(f"{name}: DATE {header.get('DATE')!r} is {age:.0f} s off", age < 120)
+    except (TypeError, ValueError) as e:
+        check(f"{name}: DATE {header.get('DATE')!r}: {e}", False)
     for key in ("HISTORY", "COMMENT"):
         # Commentary cards: "= '" + text + "'" as their text.
         texts = [str(t).strip() for t in header.get(key, [])]

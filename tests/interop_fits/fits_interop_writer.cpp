@@ -2,7 +2,7 @@
 // pixels as raw little-endian dumps and the header values we passed in
 // expected.json:
 //   u16.fit / u16.raw  256 x 256, every 16-bit value once, full details
-//   zq.fit / zq.raw    752 x 580, data padded to a whole record
+//   zq.fit / zq.raw    752 x 580, data padded to a whole record, a dark frame
 //   u8.fit             the 256 x 256 image as 8-bit data
 //   plain.fit          empty texts, a manual save's short fields
 #include "display/geometry.h"
@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     fits.FITS_Exptime = 240;
     cfg.FITS_Focallen = 80;
     cfg.FITS_Aperture = 50.27;
+    cfg.FITS_Diff = 0; // DATE is then the local clock
 
     use_camera(256, 256);
     for (int i = 0; i < 65536; ++i) image[i] = static_cast<unsigned short>(i * 40503u);
@@ -68,7 +69,9 @@ int main(int argc, char** argv) {
 
     use_camera(752, 580);
     for (int i = 0; i < 752 * 580; ++i) image[i] = static_cast<unsigned short>(i % 65536);
+    fits.image_type = ImageType::Dark;
     if (!write_fits(dir + "/zq.fit", 0)) return 1;
+    fits.image_type = ImageType::Light;
     dump(dir + "/zq.raw");
 
     std::ofstream(dir + "/expected.json")
@@ -78,6 +81,8 @@ int main(int argc, char** argv) {
         << "  \"DATE-OBS\": \"2024-05-06\", \"TIME-OBS\": \"23:59:01\",\n"
         << "  \"PIXWIDTH\": 0.0068, \"PIXHEIGH\": 0.0072, \"EXPTIME\": 240,\n"
         << "  \"FOCALLEN\": 80, \"APERTURE\": 50.27, \"SATURATE\": 32768,\n"
+        << "  \"XPIXSZ\": 6.8, \"YPIXSZ\": 7.2, \"XBINNING\": 1, \"YBINNING\": 1,\n"
+        << "  \"IMAGETYP\": {\"u16\": \"Light\", \"zq\": \"Dark\"},\n"
         << "  \"HISTORY\": [\"Dark frame subtracted\", \"Flat fielded\", \"Binned on the fly\"],\n"
         << "  \"COMMENT\": [\"Thin cloud after midnight\"]\n"
         << "}\n";
