@@ -1,0 +1,86 @@
+// The mount on the PC serial port: every write there costs 61 ms of the
+// clock, which the pulse timing has to absorb.
+#include "devices/serial_link.h"
+#include "settings/settings.h"
+#include "support/test_env.h"
+#include "telescope/mount_protocol.h"
+#include "telescope/telescope_state.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The program opens the slave through the com1 link; the test reads the master.
+struct Pty {
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    std::string slave;
+
+    Pty() {
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
+        slave = ::ptsname(master);
+        termios t{};
+        ::tcgetattr(master, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(master, TCSANOW, &t);
+    }
+    ~Pty() { ::close(master); }
+
+    // Until `want` bytes have come, or 2 s of real time.
+    std::string take(std::size_t want) const {
+        std::string got;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        pollfd p{master, POLLIN, 0};
+        while (got.size() < want && std::chrono::steady_clock::now() < deadline &&
+               ::poll(&p, 1, 2000) > 0) {
+            char buf[256];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+};
+
+class MountPcRouteTest : public NocterisTest {
+  protected:
+    void SetUp() override {
+        NocterisTest::SetUp();
+        ASSERT_FALSE(pty.slave.empty());
+        std::filesystem::create_directories(autosave);
+        const std::string link = autosave + "/com1";
+        std::filesystem::create_symlink(pty.slave, link);
+        cfg.AOUnit_comport = 3;
+        cfg.PC_port = 0;
+        cfg.telescope = 'l';
+        ASSERT_TRUE(PCSerial_ready());
+    }
+    void TearDown() override {
+        reset_serial_link_state();
+        NocterisTest::TearDown();
+    }
+    Pty pty;
+};
+
+TEST_F(MountPcRouteTest, PulseStillLastsSlewTimeWhenTheWritesAreSlow) {
+    tele.slewdir = 's';
+    tele.slew_time = 150;
+    clock.set(0);
+    drive_slew();
+    EXPECT_EQ(pty.take(15), "#:RG##:Ms##:Qs#");
+    // Rate 0..61 (settled past 20), move 61..122, stop at 61 + 150, its
+    // write 61 ms, then the trailing 4.
+    EXPECT_EQ(clock.peek(), 211u + 61u + 4u);
+}
+
+TEST_F(MountPcRouteTest, CoordinatesAreCompletedByTheNextCommandsHash) {
+    ASSERT_EQ(move_to_coord(5, 7, -3, 4), MOUNT_OK);
+    EXPECT_EQ(pty.take(33), "#:Sr 05:07.0#:Sd -03*04#:LI##:MS#");
+}
+
+} // namespace
