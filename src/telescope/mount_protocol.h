@@ -40,6 +40,16 @@ int set_tele_speed(char rate);
 int set_focus_speed(char speed);
 int set_focus_direction(char direction);
 
+// Star-catalogue numbers of the planets.
+constexpr int PLANET_MERCURY = 901;
+constexpr int PLANET_VENUS = 902;
+constexpr int PLANET_MARS = 904;
+constexpr int PLANET_JUPITER = 905;
+constexpr int PLANET_SATURN = 906;
+constexpr int PLANET_URANUS = 907;
+constexpr int PLANET_NEPTUNE = 908;
+constexpr int PLANET_PLUTO = 909;
+
 // GoTo a catalogue object: kind 'm' Messier, 's' star catalogue (planets
 // 901..909), anything else NGC. A number that does not fit the four-digit
 // field (0..9999) is refused.

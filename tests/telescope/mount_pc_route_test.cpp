@@ -78,9 +78,4 @@ TEST_F(MountPcRouteTest, PulseStillLastsSlewTimeWhenTheWritesAreSlow) {
     EXPECT_EQ(clock.peek(), 211u + 61u + 4u);
 }
 
-TEST_F(MountPcRouteTest, CoordinatesAreCompletedByTheNextCommandsHash) {
-    ASSERT_EQ(move_to_coord(5, 7, -3, 4), MOUNT_OK);
-    EXPECT_EQ(pty.take(33), "#:Sr 05:07.0#:Sd -03*04#:LI##:MS#");
-}
-
 } // namespace
