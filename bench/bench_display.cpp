@@ -76,7 +76,7 @@ void BM_DisplayRebuild(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * bitmap_bytes());
 }
-BENCHMARK(BM_DisplayRebuild)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DisplayRebuild)->Unit(benchmark::kMillisecond);
 
 // write_bmp with the display stretch, from freshly reduced display bytes
 // each time (it stretches them in place).
@@ -97,7 +97,7 @@ void BM_WriteBmp(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * bitmap_bytes());
 }
-BENCHMARK(BM_WriteBmp)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WriteBmp)->Unit(benchmark::kMillisecond);
 
 void BM_PlainFileRoundTrip(benchmark::State& state) {
     scratch();
@@ -120,7 +120,7 @@ void BM_PlainFileRoundTrip(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long long>(n));
 }
-BENCHMARK(BM_PlainFileRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainFileRoundTrip)->Unit(benchmark::kMillisecond);
 
 // How many plain round trips one display rebuild costs.
 [[maybe_unused]] const bool rebuild_x =

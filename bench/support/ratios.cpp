@@ -11,8 +11,12 @@ std::vector<Ratio>& registry() {
     return r;
 }
 
+// In the time the row is measured in: real time for rows that ask for it,
+// else the CPU time of the benchmark's thread.
 double seconds(const benchmark::BenchmarkReporter::Run& run) {
-    return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    const double t =
+        run.run_name.time_type.empty() ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+    return t / benchmark::GetTimeUnitMultiplier(run.time_unit);
 }
 
 } // namespace

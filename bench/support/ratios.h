@@ -8,7 +8,10 @@
 //
 // and the counter appears on the median row of whichever of the two runs
 // second (or on its single run). Rows are named as declared, with their
-// arguments ("BM_Median/1/3") but without "/real_time" and the like.
+// arguments ("BM_Median/1/3") but without "/real_time" and the like. Each
+// row counts in the time it is measured in: real time with UseRealTime (a
+// row with threads of its own), else CPU time, which a busy machine
+// disturbs less.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -28,8 +31,7 @@ bool ratio(std::string counter, std::string numerator, std::string denominator);
 const std::vector<Ratio>& declared_ratios();
 
 // Passes every report on to `inner`, with the ratios added to the run that
-// completes the second of their two rows. Real time throughout: the rows
-// compare what a user waits for.
+// completes the second of their two rows.
 class RatioReporter : public benchmark::BenchmarkReporter {
   public:
     RatioReporter(benchmark::BenchmarkReporter& inner, std::vector<Ratio> ratios);

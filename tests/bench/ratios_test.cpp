@@ -20,7 +20,8 @@ class Recorder : public benchmark::BenchmarkReporter {
     std::vector<BenchRun> seen;
 };
 
-// One run of `row` taking `ms` milliseconds an iteration.
+// One run of `row` taking `ms` milliseconds an iteration in real time, and a
+// third of that in CPU time.
 BenchRun timed(const std::string& row, double ms, int repetitions = 1) {
     BenchRun r;
     const auto slash = row.find('/');
@@ -30,7 +31,7 @@ BenchRun timed(const std::string& row, double ms, int repetitions = 1) {
     r.time_unit = benchmark::kMillisecond;
     r.iterations = 10;
     r.real_accumulated_time = ms * 10 / 1000.0;
-    r.cpu_accumulated_time = r.real_accumulated_time / 3; // never the one used
+    r.cpu_accumulated_time = r.real_accumulated_time / 3;
     r.repetitions = repetitions;
     return r;
 }
@@ -90,6 +91,14 @@ TEST_F(RatioReporterTest, EitherOrderAndSingleRunsGiveTheSameRatio) {
     EXPECT_FALSE(has(inner.seen[1], "x"));
     ASSERT_TRUE(has(inner.seen[2], "x"));
     EXPECT_DOUBLE_EQ(inner.seen[2].counters.at("x").value, 2.5);
+}
+
+TEST_F(RatioReporterTest, RowsWithoutRealTimeCountTheirCpuTime) {
+    BenchRun fast = timed("BM_Fast", 2);
+    fast.run_name.time_type.clear(); // 2/3 ms of CPU time
+    reporter.ReportRuns({fast});
+    reporter.ReportRuns({timed("BM_Slow", 4)});
+    EXPECT_DOUBLE_EQ(inner.seen[1].counters.at("x").value, 6.0);
 }
 
 TEST_F(RatioReporterTest, FailedOrMissingRowsGiveNoRatio) {
