@@ -11,11 +11,13 @@ std::vector<Ratio>& registry() {
     return r;
 }
 
-// In the time the row is measured in: real time for rows that ask for it,
-// else the CPU time of the benchmark's thread.
+// In the time the row is measured in: real (or manual) time for rows that
+// ask for it, else CPU time (of the thread, or of the process).
 double seconds(const benchmark::BenchmarkReporter::Run& run) {
-    const double t =
-        run.run_name.time_type.empty() ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+    const std::string& type = run.run_name.time_type;
+    const bool real = type.find("real_time") != std::string::npos ||
+                      type.find("manual_time") != std::string::npos;
+    const double t = real ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
     return t / benchmark::GetTimeUnitMultiplier(run.time_unit);
 }
 

@@ -9,9 +9,9 @@
 // and the counter appears on the median row of whichever of the two runs
 // second (or on its single run). Rows are named as declared, with their
 // arguments ("BM_Median/1/3") but without "/real_time" and the like. Each
-// row counts in the time it is measured in: real time with UseRealTime (a
-// row with threads of its own), else CPU time, which a busy machine
-// disturbs less.
+// row counts in the time it is measured in: real time with UseRealTime,
+// else CPU time (the process's with MeasureProcessCPUTime), which a busy
+// machine disturbs less.
 #include <benchmark/benchmark.h>
 
 #include <map>

@@ -94,11 +94,17 @@ TEST_F(RatioReporterTest, EitherOrderAndSingleRunsGiveTheSameRatio) {
 }
 
 TEST_F(RatioReporterTest, RowsWithoutRealTimeCountTheirCpuTime) {
-    BenchRun fast = timed("BM_Fast", 2);
-    fast.run_name.time_type.clear(); // 2/3 ms of CPU time
-    reporter.ReportRuns({fast});
-    reporter.ReportRuns({timed("BM_Slow", 4)});
-    EXPECT_DOUBLE_EQ(inner.seen[1].counters.at("x").value, 6.0);
+    for (const char* type : {"", "process_time"}) {
+        Recorder out;
+        bench::RatioReporter r(out, {{"x", "BM_Slow", "BM_Fast"}});
+        BenchRun fast = timed("BM_Fast", 2);
+        fast.run_name.time_type = type; // 2/3 ms of CPU time
+        r.ReportRuns({fast});
+        BenchRun slow = timed("BM_Slow", 4);
+        slow.run_name.time_type = "process_time/real_time";
+        r.ReportRuns({slow});
+        EXPECT_DOUBLE_EQ(out.seen[1].counters.at("x").value, 6.0) << type;
+    }
 }
 
 TEST_F(RatioReporterTest, FailedOrMissingRowsGiveNoRatio) {
