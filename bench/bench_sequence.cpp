@@ -14,13 +14,13 @@
 #include "files/file_state.h"
 #include "platform/ui.h"
 #include "platform/usb.h"
+#include "ratios.h"
 #include "settings/settings.h"
 #include "sim/render.h"
 #include "sim/usb_provider.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -114,16 +114,9 @@ Setup& setup() {
     return s;
 }
 
-double readout_s = 0;
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 void BM_ReadoutAlone(benchmark::State& state) {
     setup();
     acq.exposure = 1;
-    const auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state) {
         if (!QV_full_read()) {
             state.SkipWithError("short frame");
@@ -131,16 +124,12 @@ void BM_ReadoutAlone(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(image[0]);
     }
-    readout_s = seconds_since(t0) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ReadoutAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Runs after the readout row; readout_share is the part of the step that the
-// readout takes.
 void BM_SequenceStep(benchmark::State& state) {
     setup();
     DisplayHost host;
-    const auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state) {
         seq.no_images = 1;
         cfg.continuous = 0;
@@ -151,9 +140,11 @@ void BM_SequenceStep(benchmark::State& state) {
             return;
         }
     }
-    const double step_s = seconds_since(t0) / static_cast<double>(state.iterations());
-    if (readout_s > 0 && step_s > 0) state.counters["readout_share"] = readout_s / step_s;
 }
 BENCHMARK(BM_SequenceStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The part of the step that the readout takes.
+[[maybe_unused]] const bool readout_share =
+    bench::ratio("readout_share", "BM_ReadoutAlone", "BM_SequenceStep");
 
 } // namespace

@@ -3,10 +3,10 @@
 // bytes: what the transport costs beyond moving the data once.
 #include "devices/transport.h"
 #include "platform/usb.h"
+#include "ratios.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -108,9 +108,6 @@ void read_one_frame() {
     ReceiveBlock();
 }
 
-// Seconds per frame through the socket, for the comparison row below.
-double socket_frame_s = 0;
-
 void BM_FrameThroughSocket(benchmark::State& state) {
     camera();
     const auto& f = frame();
@@ -120,31 +117,27 @@ void BM_FrameThroughSocket(benchmark::State& state) {
         state.SkipWithError("frame differs");
         return;
     }
-    auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state) {
         read_one_frame();
         benchmark::ClobberMemory();
     }
-    auto t1 = std::chrono::steady_clock::now();
     if (usbt.BytesReturned != FRAME_BYTES) state.SkipWithError("short frame");
-    socket_frame_s = std::chrono::duration<double>(t1 - t0).count() / double(state.iterations());
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(FRAME_BYTES));
 }
 BENCHMARK(BM_FrameThroughSocket)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Runs after the socket row; socket_x is how many memcpys one socket frame costs.
 void BM_MemcpyOfTheSameBytes(benchmark::State& state) {
     const auto& f = frame();
-    auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state) {
         std::memcpy(ReportBuffer, f.data(), f.size());
         benchmark::ClobberMemory();
     }
-    auto t1 = std::chrono::steady_clock::now();
-    double memcpy_s = std::chrono::duration<double>(t1 - t0).count() / double(state.iterations());
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(FRAME_BYTES));
-    if (socket_frame_s > 0 && memcpy_s > 0) state.counters["socket_x"] = socket_frame_s / memcpy_s;
 }
 BENCHMARK(BM_MemcpyOfTheSameBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// How many memcpys one socket frame costs.
+[[maybe_unused]] const bool socket_x =
+    bench::ratio("socket_x", "BM_FrameThroughSocket", "BM_MemcpyOfTheSameBytes");
 
 } // namespace

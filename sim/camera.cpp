@@ -310,10 +310,11 @@ double Camera::next_ready() const {
     return replies_.front().ready;
 }
 
-std::size_t Camera::read(std::uint8_t* dst, std::size_t n, double t, bool* reply_end) {
+template <class Take>
+std::size_t Camera::drain(double t, bool one_reply, bool* reply_end, Take&& take) {
     if (reply_end) *reply_end = false;
-    std::size_t got = 0;
-    while (got < n && !down_ && !replies_.empty()) {
+    std::size_t done = 0;
+    while (!down_ && !replies_.empty()) {
         Reply& r = replies_.front();
         if (r.ready > t) break;
         if (!r.rendered) {
@@ -323,24 +324,39 @@ std::size_t Camera::read(std::uint8_t* dst, std::size_t n, double t, bool* reply
             r.rendered = true;
         }
         const std::size_t limit = std::min(r.bytes.size(), r.cut);
-        const std::size_t k = std::min(n - got, limit - std::min(offset_, limit));
-        std::copy_n(r.bytes.begin() + static_cast<std::ptrdiff_t>(offset_), k, dst + got);
-        got += k;
+        const std::size_t have = limit - std::min(offset_, limit);
+        const std::size_t k = have ? take(r.bytes.data() + offset_, have) : 0;
+        done += k;
         offset_ += k;
-        if (offset_ >= limit) {
-            const bool drop = r.drop_link;
-            replies_.pop_front();
-            offset_ = 0;
-            if (drop) {
-                down_ = true;
-                replies_.clear();
-                note("camera: link dropped (fault)");
-            }
-            if (reply_end) *reply_end = true;
-            break;
+        if (offset_ < limit) break; // the taker has had enough
+        const bool drop = r.drop_link;
+        replies_.pop_front();
+        offset_ = 0;
+        if (drop) {
+            down_ = true;
+            replies_.clear();
+            note("camera: link dropped (fault)");
         }
+        if (reply_end) *reply_end = true;
+        if (one_reply) break;
     }
-    return got;
+    return done;
+}
+
+std::size_t Camera::read(std::uint8_t* dst, std::size_t n, double t, bool* reply_end) {
+    if (reply_end) *reply_end = false;
+    if (n == 0) return 0;
+    std::size_t got = 0;
+    return drain(t, true, reply_end, [&](const std::uint8_t* p, std::size_t have) {
+        const std::size_t k = std::min(n - got, have);
+        std::copy_n(p, k, dst + got);
+        got += k;
+        return k;
+    });
+}
+
+std::size_t Camera::send(double t, const Sink& sink) {
+    return drain(t, false, nullptr, sink);
 }
 
 } // namespace sim

@@ -59,6 +59,13 @@ class Camera {
     // has come). *reply_end is set when the last byte of a reply was taken,
     // or when a reply stops short.
     std::size_t read(std::uint8_t* dst, std::size_t n, double t, bool* reply_end = nullptr);
+    // Takes up to n bytes of the data it is given; returns how many it took.
+    using Sink = std::function<std::size_t(const std::uint8_t* data, std::size_t n)>;
+    // Hands the available reply bytes to `sink` where they lie, reply after
+    // reply, until it takes less than it is given or nothing more is
+    // available; returns the count taken. What read() would copy, without
+    // the copy.
+    std::size_t send(double t, const Sink& sink);
     // The link dropped (a fault); nothing more goes either way until reset.
     bool link_down() const { return down_; }
     // A new connection: half-received blocks and unread replies are dropped.
@@ -88,6 +95,8 @@ class Camera {
         bool drop_link = false;
     };
 
+    // The walk over available reply bytes behind read() and send().
+    template <class Take> std::size_t drain(double t, bool one_reply, bool* reply_end, Take&& take);
     void execute(const std::uint8_t* block, std::size_t payload, double t);
     void readout(int command, unsigned value, int ccd, const std::uint8_t* p, std::size_t n,
                  double t);

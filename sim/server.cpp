@@ -146,6 +146,7 @@ void Server::accept_client(int listen_fd, Client& c, const char* what) {
     c.fd = fd;
     c.out.clear();
     c.sent = 0;
+    c.backlog = false;
     if (&c == &camera_) sim_.camera_reset_link();
     note(std::string(what) + ": program connected");
 }
@@ -156,6 +157,7 @@ void Server::drop(Client& c, const char* what) {
     c.fd = -1;
     c.out.clear();
     c.sent = 0;
+    c.backlog = false;
     if (what) note(std::string(what) + ": program disconnected");
 }
 
@@ -174,7 +176,7 @@ void Server::poll_once(int max_wait_ms) {
     if (!started_) return;
     // Wake up when the camera's next reply is due.
     int timeout = max_wait_ms;
-    if (camera_.fd >= 0 && camera_.out.empty()) {
+    if (camera_.fd >= 0 && !camera_.backlog) {
         const double next = sim_.camera_next_ready();
         if (next != std::numeric_limits<double>::infinity()) {
             const double ms = std::ceil((next - sim_.now()) * 1000.0);
@@ -190,7 +192,7 @@ void Server::poll_once(int max_wait_ms) {
     };
     const int i_cl = camera_.fd < 0 ? add(camera_listen_, POLLIN) : -1;
     const int i_c =
-        camera_.fd >= 0 ? add(camera_.fd, POLLIN | (camera_.out.empty() ? 0 : POLLOUT)) : -1;
+        camera_.fd >= 0 ? add(camera_.fd, POLLIN | (camera_.backlog ? POLLOUT : 0)) : -1;
     const int i_wl = wheel_listen_ >= 0 && wheel_.fd < 0 ? add(wheel_listen_, POLLIN) : -1;
     const int i_w =
         wheel_.fd >= 0 ? add(wheel_.fd, POLLIN | (wheel_.out.empty() ? 0 : POLLOUT)) : -1;
@@ -210,17 +212,25 @@ void Server::poll_once(int max_wait_ms) {
             drop(camera_, "camera");
     }
     if (camera_.fd >= 0) {
-        // Hand over what the camera has ready, a piece at a time.
-        while (camera_.out.size() - camera_.sent < (1u << 20)) {
-            const std::size_t before = camera_.out.size();
-            camera_.out.resize(before + (1u << 20));
-            const std::size_t k = sim_.camera_read(camera_.out.data() + before, 1u << 20);
-            camera_.out.resize(before + k);
-            if (k == 0) break;
-        }
-        if (!flush(camera_)) {
+        // What the camera has ready goes from its reply straight into the
+        // socket, as much as the socket takes now.
+        bool failed = false;
+        camera_.backlog = false;
+        sim_.camera_send([&](const std::uint8_t* p, std::size_t len) -> std::size_t {
+            const ssize_t k = ::send(camera_.fd, p, len, MSG_NOSIGNAL);
+            if (k < 0) {
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                    camera_.backlog = true;
+                else
+                    failed = true;
+                return 0;
+            }
+            if (static_cast<std::size_t>(k) < len) camera_.backlog = true;
+            return static_cast<std::size_t>(k);
+        });
+        if (failed) {
             drop(camera_, "camera");
-        } else if (camera_.out.empty() && sim_.camera_link_down()) {
+        } else if (!camera_.backlog && sim_.camera_link_down()) {
             drop(camera_, "camera (link dropped by fault)");
         }
     }

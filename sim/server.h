@@ -48,8 +48,9 @@ class Server {
   private:
     struct Client {
         int fd = -1;
-        std::vector<std::uint8_t> out;
+        std::vector<std::uint8_t> out; // the filter wheel's replies not yet sent
         std::size_t sent = 0;
+        bool backlog = false; // the camera has bytes ready that the socket did not take
     };
     bool listen_on(const std::string& path, int* fd, std::string* error);
     void accept_client(int listen_fd, Client& c, const char* what);

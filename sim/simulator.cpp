@@ -61,6 +61,11 @@ std::size_t Simulator::camera_read(std::uint8_t* dst, std::size_t n, bool* reply
     return camera_->read(dst, n, now_locked(), reply_end);
 }
 
+std::size_t Simulator::camera_send(const Camera::Sink& sink) {
+    std::lock_guard lock(mutex_);
+    return camera_->send(now_locked(), sink);
+}
+
 double Simulator::camera_next_ready() {
     std::lock_guard lock(mutex_);
     return camera_->next_ready();

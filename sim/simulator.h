@@ -53,6 +53,8 @@ class Simulator {
     // The camera's USB pipes.
     void camera_write(const std::uint8_t* data, std::size_t n);
     std::size_t camera_read(std::uint8_t* dst, std::size_t n, bool* reply_end = nullptr);
+    // The same bytes handed to `sink` in place (Camera::send), under the lock.
+    std::size_t camera_send(const Camera::Sink& sink);
     double camera_next_ready(); // seconds; infinity when nothing is coming
     bool camera_link_down();
     void camera_reset_link();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -32,6 +33,47 @@ bool read_at(int fd, void* buf, std::int64_t n, std::int64_t off) {
         p += k;
         n -= k;
         off += k;
+    }
+    return true;
+}
+
+// Reads into every buffer of `v` in turn from `off`, picking up after short
+// reads. The caller's iovecs are used up on the way.
+bool read_into(int fd, iovec* v, int count, std::int64_t off) {
+    while (count > 0) {
+        const ssize_t k = ::preadv(fd, v, count, off);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) return false;
+        off += k;
+        for (size_t left = static_cast<size_t>(k); left > 0;) {
+            const size_t take = std::min(left, v->iov_len);
+            v->iov_base = static_cast<unsigned char*>(v->iov_base) + take;
+            v->iov_len -= take;
+            left -= take;
+            if (v->iov_len == 0) ++v, --count;
+        }
+        while (count > 0 && v->iov_len == 0) ++v, --count;
+    }
+    return true;
+}
+
+// The file's rows straight into top-down rows of `width` bytes, their padding
+// into a scrap: one copy out of the file, however the rows lie in it.
+bool read_rows(int fd, std::int64_t off, std::int64_t width, std::int64_t stride,
+               std::int64_t height, bool top_down, unsigned char* dst) {
+    if (top_down && stride == width) return read_at(fd, dst, width * height, off);
+    constexpr int BATCH = 512; // rows a call; two buffers each stays within IOV_MAX
+    unsigned char scrap[4];
+    iovec v[2 * BATCH];
+    for (std::int64_t first = 0; first < height; first += BATCH) {
+        const std::int64_t rows = std::min<std::int64_t>(BATCH, height - first);
+        int count = 0;
+        for (std::int64_t r = first; r < first + rows; ++r) {
+            const std::int64_t to = top_down ? r : height - 1 - r;
+            v[count++] = {dst + to * width, static_cast<size_t>(width)};
+            if (stride > width) v[count++] = {scrap, static_cast<size_t>(stride - width)};
+        }
+        if (!read_into(fd, v, count, off + first * stride)) return false;
     }
     return true;
 }
@@ -66,23 +108,19 @@ bool parse(int fd, std::int64_t file_size, Dib& d) {
     const std::int64_t stride = (width + 3) & ~std::int64_t{3};
     if (stride * height > MAX_PIXEL_BYTES || offset + stride * height > file_size) return false;
 
-    // The rows go through one staging buffer kept for the run, so that a
-    // failed read leaves the caller's bitmap alone and a rebuild allocates
-    // nothing once the caller's Dib has grown to the image size.
+    // The rows go into one staging buffer kept for the run, so that a failed
+    // read leaves the caller's bitmap alone; it then trades places with the
+    // caller's pixels, and a rebuild allocates nothing once both have grown
+    // to the image size.
     static std::vector<unsigned char> staged;
-    staged.resize(static_cast<size_t>(stride * height));
-    if (!read_at(fd, staged.data(), stride * height, offset)) return false;
+    staged.resize(static_cast<size_t>(width * height));
+    if (!read_rows(fd, offset, width, stride, height, top_down, staged.data())) return false;
     if (!read_at(fd, palette, 4 * colours, palette_at)) return false;
 
     std::memcpy(d.palette, palette, sizeof palette);
     d.width = static_cast<int>(width);
     d.height = static_cast<int>(height);
-    d.pixels.resize(static_cast<size_t>(width * height));
-    for (std::int64_t r = 0; r < height; ++r) {
-        const std::int64_t to = top_down ? r : height - 1 - r;
-        std::memcpy(d.pixels.data() + to * width, staged.data() + r * stride,
-                    static_cast<size_t>(width));
-    }
+    d.pixels.swap(staged);
     return true;
 }
 

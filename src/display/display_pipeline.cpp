@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 // The buffers are read byte by byte: byte 2k+1 is the high byte of pixel k.
@@ -75,6 +76,28 @@ bool write_all(int fd, const unsigned char* p, long long n) {
     return true;
 }
 
+// Header and pixel data in one write. A short write still tells which of the
+// two did not get through whole.
+int write_file(int fd, const unsigned char* header, const unsigned char* pixels, long long n) {
+    long long done = 0;
+    const long long all = BMP_HEADER_BYTES + n;
+    while (done < all) {
+        iovec v[2];
+        int count = 0;
+        if (done < BMP_HEADER_BYTES)
+            v[count++] = {const_cast<unsigned char*>(header) + done,
+                          static_cast<size_t>(BMP_HEADER_BYTES - done)};
+        const long long from = std::max(0LL, done - BMP_HEADER_BYTES);
+        if (n > from)
+            v[count++] = {const_cast<unsigned char*>(pixels) + from, static_cast<size_t>(n - from)};
+        const ssize_t k = ::writev(fd, v, count);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) return done < BMP_HEADER_BYTES ? BMP_HEADER_SHORT : BMP_PIXELS_SHORT;
+        done += k;
+    }
+    return BMP_OK;
+}
+
 // Deleting first means a reader that still has the old file open (the print
 // helper, a second copy of the program) keeps a complete old bitmap.
 int create_fresh(const char* dos_name) {
@@ -89,22 +112,128 @@ int finish(int fd, int code) {
     return code;
 }
 
-// Rows of the bitmap, bottom-up: image row r becomes bitmap row h - 1 - r.
-// Each bitmap row takes every `step`-th byte of image row step * j and ends
-// in `pad` zero bytes.
-void stage_rows(const unsigned char* src, unsigned char* dst, int stride, int step, int w, int h,
-                int pad) {
-    const int out_stride = w + pad;
-    for (int j = 0; j < h; ++j) {
-        const unsigned char* in = src + static_cast<long long>(step) * j * stride;
-        unsigned char* out = dst + static_cast<long long>(h - 1 - j) * out_stride;
-        if (step == 1) {
-            std::memcpy(out, in, static_cast<size_t>(w));
-        } else {
-            for (int c = 0; c < w; ++c) out[c] = in[step * c];
+// Smallest display byte above 0 and largest below 253, in one read of the
+// bytes. Shifted by -1 and +3 (wrapping), the bytes left out become the
+// largest and the smallest values, so a plain minimum and maximum of bytes
+// finds both levels: code the compiler turns into vector min and max
+// instructions over fixed-size blocks.
+void display_range(const unsigned char* p, int n, unsigned char& lo, unsigned char& hi) {
+    constexpr int BLOCK = 64;
+    unsigned char lows[BLOCK], highs[BLOCK];
+    std::memset(lows, 255, sizeof lows);
+    std::memset(highs, 0, sizeof highs);
+    int i = 0;
+    for (; i + BLOCK <= n; i += BLOCK) {
+        for (int k = 0; k < BLOCK; ++k) {
+            lows[k] = std::min(lows[k], static_cast<unsigned char>(p[i + k] - 1));   // 0 -> 255
+            highs[k] = std::max(highs[k], static_cast<unsigned char>(p[i + k] + 3)); // 253.. -> 0..
         }
-        std::memset(out + w, 0, static_cast<size_t>(pad));
     }
+    int low = 255, high = 0;
+    for (int k = 0; k < BLOCK; ++k) {
+        low = std::min<int>(low, lows[k]);
+        high = std::max<int>(high, highs[k]);
+    }
+    for (; i < n; ++i) {
+        low = std::min<int>(low, static_cast<unsigned char>(p[i] - 1));
+        high = std::max<int>(high, static_cast<unsigned char>(p[i] + 3));
+    }
+    // Nothing above 0 leaves 255; nothing below 253 leaves 0.
+    lo = static_cast<unsigned char>(low == 255 ? 255 : low + 1);
+    hi = static_cast<unsigned char>(high < 3 ? 0 : high - 3);
+}
+
+// The display stretch for every byte value, and for every pair of bytes: the
+// long loops look up two bytes at a time.
+struct StretchTable {
+    unsigned char byte[256];
+    std::uint16_t pair[65536];
+    bool paired = false; // `pair` follows `byte`
+};
+
+// Built for the current strength and levels; fills stretch_bmp_table on the way.
+const StretchTable& stretch_table() {
+    static StretchTable t;
+    const bool focus = disp.focus_mode == 1;
+    const double s = focus ? disp.focus_stretch : disp.max_stretch_mult;
+    for (int k = 0; k < 255; ++k) {
+        const double v = hyperbolic(s, k / 255.0);
+        disp.stretch_bmp_table[k] = static_cast<std::uint16_t>(std::clamp(v, 0.0, 65535.0));
+    }
+    unsigned char byte[256];
+    for (int v = 0; v < 256; ++v) {
+        int d = std::max(0, v - disp.min_pix);
+        if (!focus) d = std::max(0, d - disp.start_stretch);
+        d = std::min(d, 254); // a negative black level must not index past the curve
+        // Saturated stars (253..255) stay saturated.
+        byte[v] = v >= 253 ? static_cast<unsigned char>(v)
+                           : static_cast<unsigned char>(disp.stretch_bmp_table[d] & 0xFF);
+    }
+    // Frame after frame the levels mostly stay: so does the pair table.
+    if (t.paired && std::memcmp(byte, t.byte, sizeof byte) == 0) return t;
+    std::memcpy(t.byte, byte, sizeof byte);
+    // Indexed by two bytes as they lie in memory, whatever the byte order.
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            const unsigned char in[2] = {static_cast<unsigned char>(a),
+                                         static_cast<unsigned char>(b)};
+            const unsigned char out[2] = {t.byte[a], t.byte[b]};
+            std::uint16_t i, o;
+            std::memcpy(&i, in, 2);
+            std::memcpy(&o, out, 2);
+            t.pair[i] = o;
+        }
+    }
+    t.paired = true;
+    return t;
+}
+
+void apply_lut(unsigned char* p, long long n, const StretchTable& t) {
+    // Eight bytes at a time: one load, four pair lookups, one store.
+    long long i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        v = std::uint64_t{t.pair[v & 0xFFFF]} | std::uint64_t{t.pair[(v >> 16) & 0xFFFF]} << 16 |
+            std::uint64_t{t.pair[(v >> 32) & 0xFFFF]} << 32 | std::uint64_t{t.pair[v >> 48]} << 48;
+        std::memcpy(p + i, &v, 8);
+    }
+    for (; i < n; ++i) p[i] = t.byte[p[i]];
+}
+
+struct Layout {
+    int stride; // bytes of an image row in the display bytes
+    int rows;   // image rows
+    int step;   // every step-th byte of every step-th row is shown
+    int w, h, pad;
+};
+
+// One pass over the display bytes: each image row is stretched in place (the
+// first `n` bytes only, when `lut` is given) while it is in the cache and, when
+// it is shown, goes bottom-up to its bitmap row: image row step * j becomes
+// bitmap row h - 1 - j, ending in `pad` zero bytes.
+void stage_rows(unsigned char* src, long long n, const StretchTable* lut, unsigned char* dst,
+                const Layout& l) {
+    const long long out_stride = l.w + l.pad;
+    for (int r = 0; r < l.rows; ++r) {
+        unsigned char* in = src + static_cast<long long>(r) * l.stride;
+        if (lut)
+            apply_lut(in,
+                      std::clamp(n - static_cast<long long>(r) * l.stride, 0LL,
+                                 static_cast<long long>(l.stride)),
+                      *lut);
+        const int j = r / l.step;
+        if (r % l.step != 0 || j >= l.h) continue;
+        unsigned char* out = dst + (l.h - 1 - j) * out_stride;
+        if (l.step == 1) {
+            std::memcpy(out, in, static_cast<size_t>(l.w));
+        } else {
+            for (int c = 0; c < l.w; ++c) out[c] = in[l.step * c];
+        }
+        std::memset(out + l.w, 0, static_cast<size_t>(l.pad));
+    }
+    const long long covered = static_cast<long long>(l.rows) * l.stride;
+    if (lut && n > covered) apply_lut(src + covered, n - covered, *lut);
 }
 
 } // namespace
@@ -113,7 +242,18 @@ void setup_image(const char* src, char* dst, int focus, int /*geo*/) {
     const int n = (focus || guide_window_use().guiding)
                       ? FOCUS_PIXELS
                       : clamp_count(disp.intlength, std::min(MAIN_BUFFER_PIXELS, DISPLAY_BYTES));
-    for (int k = 0; k < n; ++k) dst[k] = src[2 * k];
+    // src - 1 is pixel 0: whole pixels shifted down give the high bytes, in
+    // blocks the compiler turns into vector shifts and packs.
+    constexpr int BLOCK = 32;
+    const unsigned char* px = reinterpret_cast<const unsigned char*>(src) - 1;
+    unsigned char* out = reinterpret_cast<unsigned char*>(dst);
+    int k = 0;
+    for (; k + BLOCK <= n; k += BLOCK) {
+        std::uint16_t v[BLOCK];
+        std::memcpy(v, px + 2 * k, sizeof v);
+        for (int j = 0; j < BLOCK; ++j) out[k + j] = static_cast<unsigned char>(v[j] >> 8);
+    }
+    for (; k < n; ++k) out[k] = px[2 * k + 1];
 }
 
 void DisplayImage() {
@@ -157,25 +297,8 @@ void display_palette(unsigned char out[256][4]) {
 }
 
 void setup_stretched_bmp(char* pixels) {
-    const bool focus = disp.focus_mode == 1;
-    const double s = focus ? disp.focus_stretch : disp.max_stretch_mult;
-    for (int k = 0; k < 255; ++k) {
-        const double v = hyperbolic(s, k / 255.0);
-        disp.stretch_bmp_table[k] = static_cast<std::uint16_t>(std::clamp(v, 0.0, 65535.0));
-    }
-    // The rule depends only on the byte's value: fold it into a lookup table.
-    unsigned char lut[256];
-    for (int v = 0; v < 256; ++v) {
-        int d = std::max(0, v - disp.min_pix);
-        if (!focus) d = std::max(0, d - disp.start_stretch);
-        d = std::min(d, 254); // a negative black level must not index past the curve
-        // Saturated stars (253..255) stay saturated.
-        lut[v] = v >= 253 ? static_cast<unsigned char>(v)
-                          : static_cast<unsigned char>(disp.stretch_bmp_table[d] & 0xFF);
-    }
-    const int n = display_count(focus);
-    unsigned char* b = reinterpret_cast<unsigned char*>(pixels);
-    for (int i = 0; i < n; ++i) b[i] = lut[b[i]];
+    apply_lut(reinterpret_cast<unsigned char*>(pixels), display_count(disp.focus_mode == 1),
+              stretch_table());
 }
 
 int write_bmp(char* src, char* dst, int focus, int /*geo*/) {
@@ -185,61 +308,47 @@ int write_bmp(char* src, char* dst, int focus, int /*geo*/) {
     const int fd = create_fresh(focus_file ? disp.BMPname_focus : disp.BMPname_main);
     if (fd < 0) return BMP_CREATE_FAILED;
 
-    int w = disp.width1, h = disp.height1, step = 1, stride = disp.width1;
+    Layout l{disp.width1, disp.height1, 1, disp.width1, disp.height1, 0};
     if (focus) {
-        w = h = stride = FOCUS_SIDE;
+        l.w = l.h = l.stride = l.rows = FOCUS_SIDE;
     } else if (disp.bin_display_quad) {
-        w /= 4, h /= 4, step = 4;
+        l.w /= 4, l.h /= 4, l.step = 4;
     } else if (disp.bin_display) {
-        w /= 2, h /= 2, step = 2;
+        l.w /= 2, l.h /= 2, l.step = 2;
     }
-    w = std::max(0, w);
-    h = std::max(0, h);
-    const int pad = (4 - w % 4) % 4;
-    const long long row = static_cast<long long>(w) + pad;
-    const long long total = row * h;
+    l.w = std::max(0, l.w);
+    l.h = std::max(0, l.h);
+    l.pad = (4 - l.w % 4) % 4;
+    const long long row = static_cast<long long>(l.w) + l.pad;
+    const long long total = row * l.h;
     const bool fits =
-        total <= DISPLAY_BYTES &&
-        static_cast<long long>(stride) * (focus ? FOCUS_SIDE : disp.height1) <= DISPLAY_BYTES;
+        total <= DISPLAY_BYTES && static_cast<long long>(l.stride) * l.rows <= DISPLAY_BYTES;
 
     unsigned char* in = reinterpret_cast<unsigned char*>(src);
+    const int n = display_count(focus);
+    const StretchTable* lut = nullptr;
     if (disp.stretch_palette || disp.max_stretch || focus) {
         if (disp.most_pop < 0) disp.most_pop = 0;
         if (disp.max_stretch || focus) {
-            const int n = display_count(focus);
-            unsigned char lo = 255, hi = 0;
-            for (int i = 0; i < n; ++i) {
-                const unsigned char v = in[i];
-                if (v < 253 && v > hi) hi = v;
-                if (v > 0 && v < lo) lo = v;
-            }
-            disp.max_pix = hi;
-            disp.min_pix = lo;
-            setup_stretched_bmp(src);
+            display_range(in, n, disp.min_pix, disp.max_pix);
+            lut = &stretch_table();
         }
     }
 
     unsigned char header[BMP_HEADER_BYTES];
     put_header(header, static_cast<std::uint32_t>(total + BMP_HEADER_BYTES),
-               static_cast<std::int32_t>(row), h, static_cast<std::uint32_t>(total));
+               static_cast<std::int32_t>(row), l.h, static_cast<std::uint32_t>(total));
     display_palette(reinterpret_cast<unsigned char(*)[4]>(header + 54));
-    if (!write_all(fd, header, BMP_HEADER_BYTES)) return finish(fd, BMP_HEADER_SHORT);
-    if (total == 0) return finish(fd, BMP_OK);
-    if (!fits) return finish(fd, BMP_PIXELS_SHORT);
+    if (total == 0 || !fits) {
+        // Nothing to show, or more than the buffers hold: the header alone.
+        if (lut) apply_lut(in, n, *lut);
+        if (!write_all(fd, header, BMP_HEADER_BYTES)) return finish(fd, BMP_HEADER_SHORT);
+        return finish(fd, total == 0 ? BMP_OK : BMP_PIXELS_SHORT);
+    }
 
     unsigned char* out = reinterpret_cast<unsigned char*>(dst);
-    stage_rows(in, out, stride, step, w, h, pad);
-
-    long long done = 0;
-    if (!focus && step == 1) {
-        // Full size goes out in `divisor` bounded chunks, then what remains.
-        long long parts = disp.divisor, chunk = disp.writefile16;
-        if (parts <= 0 || chunk <= 0 || parts * chunk > total) parts = chunk = 0;
-        for (long long i = 0; i < parts; ++i, done += chunk)
-            if (!write_all(fd, out + done, chunk)) return finish(fd, BMP_PIXELS_SHORT);
-    }
-    if (!write_all(fd, out + done, total - done)) return finish(fd, BMP_PIXELS_SHORT);
-    return finish(fd, BMP_OK);
+    stage_rows(in, n, lut, out, l);
+    return finish(fd, write_file(fd, header, out, total));
 }
 
 void find_most_pop(const unsigned short* img) {

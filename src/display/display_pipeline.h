@@ -26,8 +26,9 @@ void DisplayImage();
 
 // Writes the display bitmap file from the display bytes in `src` (pixels_c),
 // staging the rows in `dst` (pixels_bmp). Both must be DISPLAY_BYTES long.
-// With the display stretch on, `src` is stretched in place. Returns BMP_OK,
-// BMP_CREATE_FAILED, BMP_HEADER_SHORT or BMP_PIXELS_SHORT.
+// With the display stretch on, `src` is stretched in place. One pass over the
+// bytes after the scan for the levels, and the file in one write. Returns
+// BMP_OK, BMP_CREATE_FAILED, BMP_HEADER_SHORT or BMP_PIXELS_SHORT.
 int write_bmp(char* src, char* dst, int focus, int geo);
 
 // The display palette for the current options (colour_palette,

@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -117,9 +118,19 @@ class SocketDevice : public Device {
         std::size_t got = 0;
         Deadline deadline(timeout_ms);
         while (got < n) {
-            ssize_t r = ::recv(fd_, data + got, n - got, MSG_DONTWAIT);
+            // One call waits for all of it, a slice of real time at most: a
+            // frame comes in one or two calls, not one per buffer-full.
+            const int slice = deadline.slice_ms(POLL_SLICE_MS);
+            ssize_t r = slice > 0 && wait_at_most(slice)
+                            ? ::recv(fd_, data + got, n - got, MSG_WAITALL)
+                            : ::recv(fd_, data + got, n - got, MSG_DONTWAIT);
             if (r > 0) {
                 got += std::size_t(r);
+                if (got < n && deadline.passed()) {
+                    err_ = ETIMEDOUT;
+                    break;
+                }
+                if (got < n) while_waiting();
                 continue;
             }
             if (r == 0) { // the simulator closed its end
@@ -135,8 +146,6 @@ class SocketDevice : public Device {
                 err_ = ETIMEDOUT;
                 break;
             }
-            pollfd p{fd_, POLLIN, 0};
-            ::poll(&p, 1, deadline.slice_ms(POLL_SLICE_MS));
             while_waiting(); // a camera-timed exposure can take 100 s
         }
         if (got == 0 && err_ != 0) return -1;
@@ -154,9 +163,20 @@ class SocketDevice : public Device {
     std::uint16_t product_id() const override { return pid_; }
 
   private:
+    // Blocking receives give up after `ms` of real time; false when the
+    // socket will not take the limit.
+    bool wait_at_most(int ms) {
+        if (ms == wait_ms_) return true;
+        timeval tv{ms / 1000, (ms % 1000) * 1000};
+        if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) return false;
+        wait_ms_ = ms;
+        return true;
+    }
+
     int fd_;
     std::uint16_t vid_, pid_;
     int err_ = 0;
+    int wait_ms_ = -1; // the socket's receive limit, -1 before it is set
 };
 
 class SocketProvider : public Provider {
@@ -195,6 +215,9 @@ class SocketProvider : public Provider {
         if ((pid == filter_wheel_pid()) != (parts.cls == InterfaceClass::Hid)) return nullptr;
         int fd = connect_socket(socket_folder(), name);
         if (fd < 0) return nullptr;
+        // Connected: reads may block now (each within its limit); writes
+        // still never do.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return std::make_unique<SocketDevice>(fd, vid, pid);
     }
 

@@ -2,8 +2,11 @@
 #include "display_test_util.h"
 #include "star/star_state.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <functional>
+#include <random>
 #include <sys/resource.h>
 
 using BmpWriterTest = DisplayTest;
@@ -184,4 +187,137 @@ TEST_F(BmpWriterTest, FailuresReportTheirStage) {
     EXPECT_EQ(write_display_bitmap(), BMP_CREATE_FAILED);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Failed to create temp bitmap");
+}
+
+namespace {
+
+// What the writer produces: the file, the display bytes it stretched in
+// place, the staged rows and the levels it found.
+struct Written {
+    std::string file;
+    std::vector<unsigned char> display, rows;
+    int min_pix = 0, max_pix = 0, most_pop = 0;
+};
+
+// The writer step by step, as first built: scan the levels, stretch, stage
+// the rows bottom-up, then header, palette and rows.
+Written step_by_step(int focus) {
+    std::vector<unsigned char> px(pixels_c, pixels_c + DISPLAY_BYTES);
+    int w = disp.width1, h = disp.height1, step = 1, stride = disp.width1;
+    if (focus) {
+        w = h = stride = FOCUS_SIDE;
+    } else if (disp.bin_display_quad) {
+        w /= 4, h /= 4, step = 4;
+    } else if (disp.bin_display) {
+        w /= 2, h /= 2, step = 2;
+    }
+    const int pad = (4 - w % 4) % 4, row = w + pad, total = row * h;
+    const int n = focus ? FOCUS_PIXELS : std::min(disp.intlength, DISPLAY_BYTES);
+    if (disp.stretch_palette || disp.max_stretch || focus) {
+        disp.most_pop = std::max(0, disp.most_pop);
+        if (disp.max_stretch || focus) {
+            int lo = 255, hi = 0;
+            for (int i = 0; i < n; ++i) {
+                if (px[i] < 253 && px[i] > hi) hi = px[i];
+                if (px[i] > 0 && px[i] < lo) lo = px[i];
+            }
+            disp.min_pix = static_cast<unsigned char>(lo);
+            disp.max_pix = static_cast<unsigned char>(hi);
+            setup_stretched_bmp(reinterpret_cast<char*>(px.data()));
+        }
+    }
+    Written out;
+    out.rows.assign(total, 0);
+    for (int j = 0; j < h; ++j)
+        for (int c = 0; c < w; ++c)
+            out.rows[(h - 1 - j) * row + c] = px[(step * j) * stride + step * c];
+    unsigned char header[BMP_HEADER_BYTES] = {'B', 'M'};
+    auto put = [&](int at, unsigned v, int bytes) {
+        for (int i = 0; i < bytes; ++i) header[at + i] = static_cast<unsigned char>(v >> (8 * i));
+    };
+    put(2, total + BMP_HEADER_BYTES, 4);
+    put(10, BMP_HEADER_BYTES, 4);
+    put(14, 40, 4);
+    put(18, row, 4);
+    put(22, h, 4);
+    put(26, 1, 2);
+    put(28, 8, 2);
+    put(34, total, 4);
+    display_palette(reinterpret_cast<unsigned char(*)[4]>(header + 54));
+    out.file.assign(reinterpret_cast<char*>(header), BMP_HEADER_BYTES);
+    out.file.append(out.rows.begin(), out.rows.end());
+    out.display = std::move(px);
+    out.min_pix = disp.min_pix;
+    out.max_pix = disp.max_pix;
+    out.most_pop = disp.most_pop;
+    return out;
+}
+
+// Display bytes of the middle range with a few of every special value, and
+// the darkest and brightest levels only in the last bytes, where a scan that
+// works in blocks has its remainder.
+void fill_random(int n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> mid(30, 200), any(0, n - 3);
+    for (int i = 0; i < n; ++i) pixels_c[i] = static_cast<unsigned char>(mid(rng));
+    for (int v : {0, 253, 254, 255, 0, 255})
+        for (int k = 0; k < 5; ++k) pixels_c[any(rng)] = static_cast<unsigned char>(v);
+    pixels_c[n - 2] = 231;
+    pixels_c[n - 1] = 9;
+}
+
+} // namespace
+
+TEST_F(BmpWriterTest, OnePassWriterMatchesTheStepByStepOneByteForByte) {
+    struct Case {
+        const char* what;
+        int w, h;
+        std::function<void()> set;
+        std::function<void()> darken = [] {};
+    };
+    const Case cases[] = {
+        {"largest sensor, display stretch and contrast palette", 2456, 2064,
+         [] { disp.max_stretch = disp.stretch_palette = 1, disp.most_pop = 35; }},
+        {"padding of 2, false colour, stretch", 1390, 7,
+         [] { disp.max_stretch = disp.colour_palette = 1, disp.start_stretch = 4; }},
+        {"half size with a row left over, padding of 1", 1391, 9,
+         [] { disp.max_stretch = disp.bin_display = 1, disp.max_stretch_mult = 7.5; }},
+        {"quarter size, contrast palette without the stretch", 1389, 11,
+         [] { disp.bin_display_quad = disp.stretch_palette = 1, disp.most_pop = -3; }},
+        {"focus frame", 300, 300, [] { disp.focus_mode = 1; }},
+        {"the older line: the stretch runs four bytes past the rows", 0, 0,
+         [] { zq_geometry(), disp.max_stretch = 1; }},
+        {"the stretch stops short of the rows", 100, 10,
+         [] { disp.intlength = 993, disp.max_stretch = 1; }},
+        {"no options", 1000, 3, [] {}},
+        {"all black: no level above 0", 1000, 3, [] { disp.max_stretch = 1; },
+         [] { std::memset(pixels_c, 0, 3000); }},
+        {"all saturated: no level below 253", 1000, 3, [] { disp.max_stretch = 1; },
+         [] {
+             std::memset(pixels_c, 254, 3000);
+             pixels_c[17] = pixels_c[2999] = 255;
+         }},
+    };
+    const DisplayState start = disp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        disp = start;
+        if (c.w) set_image_size(c.w, c.h);
+        c.set();
+        fill_random(std::max(disp.intlength, FOCUS_PIXELS), 17);
+        c.darken();
+        const DisplayState before = disp;
+        const Written want = step_by_step(disp.focus_mode);
+        disp = before;
+
+        ASSERT_EQ(write(), BMP_OK);
+        const std::string file = read_file(bmp(disp.focus_mode ? "Nocterisf.bmp" : "Nocteris.bmp"));
+        ASSERT_EQ(file.size(), want.file.size());
+        EXPECT_TRUE(file == want.file);
+        EXPECT_EQ(std::memcmp(pixels_c, want.display.data(), DISPLAY_BYTES), 0);
+        EXPECT_EQ(std::memcmp(pixels_bmp, want.rows.data(), want.rows.size()), 0);
+        EXPECT_EQ(disp.min_pix, want.min_pix);
+        EXPECT_EQ(disp.max_pix, want.max_pix);
+        EXPECT_EQ(disp.most_pop, want.most_pop);
+    }
 }

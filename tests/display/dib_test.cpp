@@ -112,3 +112,59 @@ TEST_F(DibTest, GuiderBitmapLayoutAndBlackLevel) {
     EXPECT_EQ(entry(f, 10), (std::vector<unsigned>{92, 92, 92, 0}));
     EXPECT_EQ(entry(f, 255), (std::vector<unsigned>{255, 255, 255, 0}));
 }
+
+namespace {
+// An 8-bit bitmap of w x h with pixel (r, c) = pattern(r, c), rows padded to
+// four bytes with 0xEE, bottom-up or top-down.
+std::string handmade_bmp(int w, int h, bool top_down) {
+    const int stride = (w + 3) & ~3;
+    std::string f(1078 + static_cast<size_t>(stride) * h, '\0');
+    f[0] = 'B', f[1] = 'M';
+    set32(f, 10, 1078);
+    set32(f, 14, 40);
+    set32(f, 18, static_cast<std::uint32_t>(w));
+    set32(f, 22, static_cast<std::uint32_t>(top_down ? -h : h));
+    set32(f, 26, 8u << 16 | 1);
+    for (int i = 0; i < 256; ++i) f[54 + 4 * i] = static_cast<char>(i);
+    for (int r = 0; r < h; ++r) {
+        const size_t at = 1078 + static_cast<size_t>(top_down ? r : h - 1 - r) * stride;
+        for (int c = 0; c < stride; ++c)
+            f[at + c] = static_cast<char>(c < w ? pattern(r, c) : 0xEE);
+    }
+    return f;
+}
+} // namespace
+
+TEST_F(DibTest, RowsOfAnyWidthComeOutTopDownWithoutTheirPadding) {
+    // More rows than one read takes at a time, and rows of every padding.
+    for (int w : {5, 6, 7, 8}) {
+        for (bool top_down : {false, true}) {
+            write_file(bmp(), handmade_bmp(w, 1100, top_down));
+            Dib d;
+            ASSERT_TRUE(load_dib(bmp(), d)) << w;
+            ASSERT_EQ(d.width, w);
+            ASSERT_EQ(d.pixels.size(), static_cast<size_t>(w) * 1100);
+            bool same = true;
+            for (int r = 0; r < 1100; ++r)
+                for (int c = 0; c < w; ++c) same = same && d.pixels[r * w + c] == pattern(r, c);
+            EXPECT_TRUE(same) << w << (top_down ? " top-down" : " bottom-up");
+        }
+    }
+}
+
+TEST_F(DibTest, EachBitmapKeepsItsOwnPixelsAcrossLoads) {
+    // The reader trades buffers with its callers: one's load must never show
+    // up in another's bitmap.
+    write_file(bmp(), handmade_bmp(8, 4, false));
+    Dib first, second;
+    ASSERT_TRUE(load_dib(bmp(), first));
+    const std::vector<unsigned char> kept = first.pixels;
+    write_file(bmp(), handmade_bmp(12, 9, true));
+    ASSERT_TRUE(load_dib(bmp(), second));
+    ASSERT_TRUE(load_dib(bmp(), second));
+    EXPECT_EQ(first.pixels, kept);
+    EXPECT_EQ(second.pixels.size(), 12u * 9);
+    EXPECT_EQ(second.pixels[12 * 8 + 11], pattern(8, 11));
+    ASSERT_TRUE(load_dib(bmp(), first));
+    EXPECT_EQ(first.pixels, second.pixels);
+}

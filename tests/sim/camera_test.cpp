@@ -436,3 +436,39 @@ TEST_F(SimCamera, UsbFilterWheelReportsAndTurns) {
     EXPECT_EQ(wheel->last_error(), ETIMEDOUT);
     EXPECT_EQ(clock.peek() - t0, 700u);
 }
+
+TEST_F(SimCamera, SendHandsOverInPlaceWhatReadCopies) {
+    // Two cameras given the same blocks at the same times: one read in
+    // pieces, one through a sink that takes what it likes. A reply, a frame,
+    // a reply, then a frame the link drops half-way through.
+    cfg.faults.camera.disconnect_frame = 1;
+    Simulator copied(cfg), in_place(cfg);
+    Bytes blocks = block(255);
+    for (const Bytes& b :
+         {readout(2, 0, 0, 100, 100, 1, 1, 10), block(0, 0, 0, 1, {7}), readout(3, 0, 0, 60, 50)})
+        blocks.insert(blocks.end(), b.begin(), b.end());
+    copied.camera_write(blocks.data(), blocks.size());
+    in_place.camera_write(blocks.data(), blocks.size());
+    clock.advance(20);
+
+    Bytes want, got;
+    std::uint8_t piece[777];
+    for (int idle = 0; idle < 3;) {
+        const std::size_t k = copied.camera_read(piece, sizeof piece);
+        want.insert(want.end(), piece, piece + k);
+        idle = k ? 0 : idle + 1;
+    }
+    int calls = 0;
+    const Camera::Sink sink = [&](const std::uint8_t* p, std::size_t n) {
+        // Now and then a full socket: fewer bytes, or none.
+        const std::size_t k = ++calls % 3 == 0 ? 0 : std::min<std::size_t>(n, 1000 + calls % 7);
+        got.insert(got.end(), p, p + k);
+        return k;
+    };
+    for (int round = 0; round < 1000 && !in_place.camera_link_down(); ++round)
+        in_place.camera_send(sink);
+    EXPECT_EQ(want.size(), 4u + 20000 + 1 + 3000);
+    EXPECT_TRUE(want == got);
+    EXPECT_TRUE(copied.camera_link_down());
+    EXPECT_EQ(in_place.camera_send(sink), 0u); // nothing after the link went
+}

@@ -107,10 +107,15 @@ TEST_F(SimServer, SocketsCarryTheUsbBytesAndVanishAtStop) {
     ASSERT_GE(fd, 0);
     write_all(fd, block(255));
     EXPECT_EQ(read_n(fd, 4), (Bytes{12, 0, 2, 0}));
-    write_all(fd, readout(2, 0, 0, 2456, 2064, 1, 1, 3000));
+    // A frame far larger than the socket holds, and a reply queued behind it.
+    Bytes blocks = readout(2, 0, 0, 2456, 2064, 1, 1, 3000);
+    const Bytes echo = block(0, 0, 0, 1, {42});
+    blocks.insert(blocks.end(), echo.begin(), echo.end());
+    write_all(fd, blocks);
     const Bytes frame = read_n(fd, 2456u * 2064 * 2, 30000);
     EXPECT_EQ(frame.size(), 2456u * 2064 * 2);
     EXPECT_GT(find_stars(pixels16(frame), 2456, 2064).size(), 5u);
+    EXPECT_EQ(read_n(fd, 1), Bytes{42});
     // Nothing else comes down the pipe.
     EXPECT_TRUE(read_n(fd, 1, 200).empty());
     ::close(fd);
