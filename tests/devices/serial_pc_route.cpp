@@ -2,6 +2,7 @@
 #include "platform/sio.h"
 #include "protocol_fake_camera.h"
 #include "settings/settings.h"
+#include "support/pty.h"
 #include "support/test_env.h"
 
 #include <chrono>
@@ -16,42 +17,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A pseudo-terminal pair: the program opens the slave through the com<n>
-// link, the test plays the mount on the master.
-struct Pty {
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    std::string slave;
-
-    Pty() {
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
-        slave = ::ptsname(master);
-        termios t{};
-        ::tcgetattr(master, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(master, TCSANOW, &t);
-    }
-    ~Pty() { ::close(master); }
-
-    // What the program sent: until `want` bytes, or until the line has been
-    // quiet for `quiet_ms` (real time; 2 s at most).
-    std::string take(std::size_t want, int quiet_ms = 2000) const {
-        std::string got;
-        const auto deadline = Clock::now() + std::chrono::seconds(2);
-        pollfd p{master, POLLIN, 0};
-        while (got.size() < want && Clock::now() < deadline && ::poll(&p, 1, quiet_ms) > 0) {
-            char buf[256];
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0) break;
-            got.append(buf, static_cast<std::size_t>(n));
-        }
-        return got;
-    }
-    std::string drain() const { return take(1000, 50); }
-    void say(const std::string& reply) const {
-        ASSERT_EQ(::write(master, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
-    }
-};
 
 // The program's reads never wait; the test waits (real time, with a deadline)
 // until the mount's reply has reached the port.

@@ -2,6 +2,7 @@
 // clock, which the pulse timing has to absorb.
 #include "devices/serial_link.h"
 #include "settings/settings.h"
+#include "support/pty.h"
 #include "support/test_env.h"
 #include "telescope/mount_protocol.h"
 #include "telescope/telescope_state.h"
@@ -15,37 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The program opens the slave through the com1 link; the test reads the master.
-struct Pty {
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    std::string slave;
-
-    Pty() {
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
-        slave = ::ptsname(master);
-        termios t{};
-        ::tcgetattr(master, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(master, TCSANOW, &t);
-    }
-    ~Pty() { ::close(master); }
-
-    // Until `want` bytes have come, or 2 s of real time.
-    std::string take(std::size_t want) const {
-        std::string got;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        pollfd p{master, POLLIN, 0};
-        while (got.size() < want && std::chrono::steady_clock::now() < deadline &&
-               ::poll(&p, 1, 2000) > 0) {
-            char buf[256];
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0) break;
-            got.append(buf, static_cast<std::size_t>(n));
-        }
-        return got;
-    }
-};
 
 class MountPcRouteTest : public NocterisTest {
   protected:
