@@ -152,24 +152,24 @@ void stop_focus() {
     send("#:FQ#");
 }
 
-int set_move_direction(char which) {
-    char letter = 0;
+char direction_letter(char which) {
     switch (which) {
     case 'e':
-        letter = cfg.e;
-        break;
+        return cfg.e;
     case 'w':
-        letter = cfg.w;
-        break;
+        return cfg.w;
     case 'n':
-        letter = cfg.n;
-        break;
+        return cfg.n;
     case 's':
-        letter = cfg.s;
-        break;
+        return cfg.s;
     default:
-        return MOUNT_BAD_ARGUMENT;
+        return 0;
     }
+}
+
+int set_move_direction(char which) {
+    const char letter = direction_letter(which);
+    if (!letter) return MOUNT_BAD_ARGUMENT;
     char text[] = "#:Me#";
     text[3] = letter;
     set_text(tele.move_direction, text);

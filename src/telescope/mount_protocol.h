@@ -34,6 +34,8 @@ void stop_focus();
 // The choices of the manual-move pad. `which` is 'e', 'w', 'n' or 's'; the
 // letter sent is the matching direction setting, so a swap reverses the move.
 int set_move_direction(char which);
+// The letter a move towards `which` goes out with (the swap settings), or 0.
+char direction_letter(char which);
 // 'S' slew, 'M' find, 'C' centre, 'G' guide.
 int set_tele_speed(char rate);
 // 'F' fast, 'S' slow; '+' in, '-' out.
