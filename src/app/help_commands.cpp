@@ -40,6 +40,8 @@ const std::pair<const char*, const char*> help_pages[] = {
     {"TPHDialog", "view.html#photometry"},
     {"THistDialog", "histogram.html"},
     {"TLabelDialog", "label.html"},
+    {"TMTDialog", "file.html#telescope"},
+    {"TCBDialog", "file.html#socket"},
     {"TAboutDialog", "help-menu.html#about"},
 };
 

@@ -134,6 +134,7 @@ class TNocterisWindow : public QAbstractScrollArea {
     void CmStretchPaint();
     void Nocteris_Camera();
     void QV_Control();
+    void CmControl();
     void CmINI();
     void Subtract_Image();
     void Flat_Image();

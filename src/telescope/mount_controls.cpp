@@ -3,7 +3,10 @@
 #include "telescope/mount_protocol.h"
 #include "telescope/telescope_state.h"
 
+#include "devices/serial_link.h"
+
 #include <cctype>
+#include <cstring>
 
 const Planet planets[PLANET_COUNT] = {
     {"mercury", PLANET_MERCURY}, {"venus", PLANET_VENUS},   {"mars", PLANET_MARS},
@@ -98,3 +101,10 @@ char shown_tele_speed() {
 }
 
 char shown_focus_speed() { return tele.focus_speed[3] == 'F' ? 'F' : 'S'; }
+
+std::string printable_reply(const char* reply) {
+    std::string out(reply, strnlen(reply, REPLY_TEXT - 1));
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    return out;
+}

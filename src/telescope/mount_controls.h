@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 // The rules of the telescope dialogs, without a window: which object a GoTo
 // selects, which co-ordinates it accepts, and the manual-move pad. The
@@ -48,6 +49,10 @@ bool socket_pad_release();
 // The focus bar: '+' in, '-' out.
 bool focus_press(char direction);
 bool focus_release();
+
+// A mount reply as it may be shown: bytes that are not printable become
+// '?', and it is cut at the reply's size.
+std::string printable_reply(const char* reply);
 
 // What the dialog's radio buttons show: 'S' slew, 'M' find, 'C' centre,
 // 'G' guide (anything unknown shows as guide); 'F' fast focus, else 'S'.

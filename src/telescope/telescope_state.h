@@ -9,6 +9,13 @@ constexpr int MOUNT_COMMAND_TEXT = 6; // "#:RS#" and its NUL
 // replies (`move_error`, `scope_error`) and `Kelvo500command` belong to the
 // serial link.
 struct TelescopeState {
+    // What the telescope dialog's fields hold between openings.
+    int set_Messier = 0;
+    int set_CNGC = 0;
+    int set_RAhr = 0;
+    int set_RAmin = 0;
+    int set_Decdeg = 0;
+    int set_Decmin = 0;
     char slewdir = 'e'; // literal 'e', 'w', 'n' or 's'
     int slew_time = 0;  // milliseconds
     char tele_speed[MOUNT_COMMAND_TEXT] = "#:RS#";
