@@ -24,6 +24,17 @@ struct GuidingState {
     float theta = 0.0f; // RA angle, radians
     int trained = 0;
     int use_trained = 0;
+
+    // The guide star: the reference of a guiding run (whole pixels and
+    // tenths), and the positions the simple training measured.
+    int x1 = 0, y1 = 0, x1dec = 0, y1dec = 0;
+    int x2 = 0, x3 = 0, x4 = 0, x5 = 0;
+    int y2 = 0, y3 = 0, y4 = 0, y5 = 0;
+    // The last error in thousandths of a pixel, and the pulses it gave.
+    std::int16_t dx = 0, dy = 0;
+    std::int16_t slew_time_x = 0, slew_time_y = 0;
+    char lastslewx = 0, lastslewy = 0; // direction of the previous pulse per axis
+    int fst = 1;                       // the next guide frame is a run's first
 };
 
 extern GuidingState autoguide;

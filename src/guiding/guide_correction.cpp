@@ -1,0 +1,92 @@
+#include "guiding/guide_correction.h"
+
+#include "guiding/guiding_state.h"
+#include "platform/ui.h"
+#include "settings/settings.h"
+#include "star/centroid.h"
+#include "star/star_state.h"
+#include "telescope/mount_protocol.h"
+#include "telescope/telescope_state.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+constexpr int JUMP_LIMIT = 5000; // thousandths of a pixel
+constexpr int RA_THRESHOLD = 50; // smallest correction without ignore_small
+constexpr int DEC_THRESHOLD = 30;
+
+bool due(int error, int threshold) {
+    const int limit = cfg.ignore_small ? cfg.ignore_amount : threshold;
+    return std::abs(error) > limit;
+}
+
+// One axis: the direction letter, the reversal's backlash and the length.
+void plan_axis(int error, char plus, char minus, char& last, int backlash, int rate, int hyst,
+               char* dir, int* ms) {
+    const char d = error > 0 ? plus : minus;
+    // A reversal first takes up the gears' play: the pulse grows by the
+    // backlash in its own direction.
+    if (d != last) error += (error > 0 ? 1 : -1) * backlash * 1000;
+    last = d;
+    *dir = d;
+    *ms = std::abs(error / std::max(rate, 1)) - hyst * 100;
+}
+
+void pulse(char dir, int ms) {
+    if (!dir || ms <= 0) return;
+    tele.slewdir = dir;
+    tele.slew_time = ms;
+    platform::ui().beep();
+    if (cfg.telescope == 'l')
+        drive_slew();
+    else
+        interface_slew();
+    platform::ui().beep();
+}
+
+} // namespace
+
+std::int16_t guide_error(int ref, int ref_tenths, int pos, int pos_tenths) {
+    const long e = static_cast<long>(ref - pos) * 1000 +
+                   (static_cast<long>(ref_tenths - pos_tenths) * 1000) / 10;
+    return static_cast<std::int16_t>(std::clamp<long>(e, INT16_MIN, INT16_MAX));
+}
+
+GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy) {
+    GuidePulses p;
+    if (std::abs(dx) > JUMP_LIMIT || std::abs(dy) > JUMP_LIMIT) {
+        p.jump = true;
+        return p;
+    }
+    if (due(dx, RA_THRESHOLD))
+        plan_axis(dx, cfg.e, cfg.w, autoguide.lastslewx, cfg.backlashx, cfg.slewx, cfg.hystx,
+                  &p.ra_dir, &p.ra_ms);
+    // The north and south switches name sky directions, whatever the swap.
+    if (due(dy, DEC_THRESHOLD) && !(dy > 0 ? cfg.ignore_north : cfg.ignore_south))
+        plan_axis(dy, cfg.n, cfg.s, autoguide.lastslewy, cfg.backlashy, cfg.slewy, cfg.hysty,
+                  &p.dec_dir, &p.dec_ms);
+    return p;
+}
+
+int guide_telescope(const unsigned short* image) {
+    // A failed measurement keeps the last centroid: guiding goes on.
+    find_centre(autoguide.x1, autoguide.y1, image, guide.cur_rad);
+    autoguide.dx = guide_error(autoguide.x1, autoguide.x1dec, guide.xcent, guide.xcentdec);
+    autoguide.dy = guide_error(autoguide.y1, autoguide.y1dec, guide.ycent, guide.ycentdec);
+    autoguide.x3 = autoguide.dx;
+    autoguide.y3 = autoguide.dy;
+    const GuidePulses p = plan_guide_pulses(autoguide.dx, autoguide.dy);
+    if (p.ra_dir)
+        autoguide.slew_time_x = static_cast<std::int16_t>(std::clamp(p.ra_ms, -32768, 32767));
+    if (p.dec_dir)
+        autoguide.slew_time_y = static_cast<std::int16_t>(std::clamp(p.dec_ms, -32768, 32767));
+    pulse(p.ra_dir, p.ra_ms);
+    pulse(p.dec_dir, p.dec_ms);
+    return 0;
+}
+
+int guide_command(const unsigned short* image) {
+    return guide_telescope(image);
+}

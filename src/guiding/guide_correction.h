@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+// The main camera's guide correction: the star's error from the reference
+// (`autoguide.x1` ...) becomes at most one timed pulse per axis.
+
+// The error of a measured position from the reference, in thousandths of a
+// pixel (positive when the star stands at smaller coordinates than the
+// reference), held at the 16-bit limits so that a far jump stays a jump.
+std::int16_t guide_error(int ref, int ref_tenths, int pos, int pos_tenths);
+
+// What one frame asks of the mount, before any pulse goes out.
+struct GuidePulses {
+    bool jump = false; // more than five pixels: no pulse this frame
+    char ra_dir = 0;   // direction letter sent, 0 for none
+    int ra_ms = 0;     // pulse length; only sent when positive
+    char dec_dir = 0;
+    int dec_ms = 0;
+};
+
+// Works out the pulses for the error (`dx`, `dy`) and updates the per-axis
+// reversal memory (`lastslewx`, `lastslewy`); sends nothing.
+GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy);
+
+// One frame of main-camera guiding on `image` (the guide window): centroid
+// at the reference, the error into `dx`, `dy` (and `x3`, `y3`), then the
+// pulses through the mount. Always 0.
+int guide_telescope(const unsigned short* image);
+// The correction by the chosen actuator. Until the AO unit can be driven,
+// only the mount is used.
+int guide_command(const unsigned short* image);
