@@ -100,7 +100,9 @@ char shown_tele_speed() {
     return c == 'S' || c == 'M' || c == 'C' ? c : 'G';
 }
 
-char shown_focus_speed() { return tele.focus_speed[3] == 'F' ? 'F' : 'S'; }
+char shown_focus_speed() {
+    return tele.focus_speed[3] == 'F' ? 'F' : 'S';
+}
 
 std::string printable_reply(const char* reply) {
     std::string out(reply, strnlen(reply, REPLY_TEXT - 1));

@@ -193,9 +193,8 @@ TMTDialog::TMTDialog(QWidget* parent) : QDialog(parent) {
     focus_pad->addWidget(in);
     focus_pad->addWidget(out);
     hold(in, this, [this](PadEvent e) { EvFocusScroll(e); });
-    hold(out, this, [this](PadEvent e) {
-        EvFocusScroll(e == PadEvent::LineUp ? PadEvent::LineDown : e);
-    });
+    hold(out, this,
+         [this](PadEvent e) { EvFocusScroll(e == PadEvent::LineUp ? PadEvent::LineDown : e); });
     fv->addLayout(focus_pad);
     auto* fr = new QVBoxLayout;
     auto* focus_group = new QButtonGroup(this);

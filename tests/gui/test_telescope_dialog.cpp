@@ -101,7 +101,8 @@ TEST_F(TelescopeDialogTest, CoordinateGoToRefusesDecBeyond89) {
     set_text(&d, 107, "0");
     press(&d, 108);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text.rfind("Invalid Co-ordinates set.\n\nRange is R.A. 0hr 00min", 0), 0u);
+    EXPECT_EQ(ui.boxes[0].text.rfind("Invalid Co-ordinates set.\n\nRange is R.A. 0hr 00min", 0),
+              0u);
     EXPECT_TRUE(sent().empty());
 
     set_text(&d, 106, "-89");

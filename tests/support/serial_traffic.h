@@ -63,4 +63,3 @@ inline std::string describe(const Traffic::Block& b, std::uint32_t t0) {
         return at + "R" + std::to_string(index) + " " + std::to_string(length);
     return at + "bad block";
 }
-

@@ -101,7 +101,8 @@ TEST_F(MountFieldTest, HalfSecondGuidePulseMovesTheStarByTheGuideRate) {
     const double scale = simulator->camera().main_sensor().sensor().scale;
     const double moved = std::hypot(cx1 - cx0, cy1 - cy0) * scale;
     const double dec = 36.46 * M_PI / 180;
-    EXPECT_NEAR(moved, std::hypot(0.25 * sim::SIDEREAL_RATE, 0.25 * sim::SIDEREAL_RATE * std::cos(dec)),
+    EXPECT_NEAR(moved,
+                std::hypot(0.25 * sim::SIDEREAL_RATE, 0.25 * sim::SIDEREAL_RATE * std::cos(dec)),
                 0.2);
     // The star in the image follows within a pixel.
     EXPECT_NEAR(x1 - x0, cx1 - cx0, 1.0);
