@@ -116,7 +116,8 @@ bool whole(const std::string& text, long& v) {
 bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostream& err) {
     std::string ra, dec, planet, positional, ms_text;
     bool ra_given = false, dec_given = false, ms_given = false;
-    long messier = -1, ngc = -1, star = -1;
+    long messier = 0, ngc = 0, star = 0;
+    bool messier_given = false, ngc_given = false, star_given = false;
     int targets = 0;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
@@ -126,8 +127,9 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
             v = argv[++i];
             return true;
         };
-        auto number = [&](long& n) {
+        auto number = [&](long& n, bool& given) {
             ++targets;
+            given = true;
             if (!value() || !whole(v, n)) return say(err, a + " takes a whole number");
             return true;
         };
@@ -148,11 +150,11 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
             dec = v;
             dec_given = true;
         } else if (a == "--messier") {
-            if (!number(messier)) return false;
+            if (!number(messier, messier_given)) return false;
         } else if (a == "--ngc") {
-            if (!number(ngc)) return false;
+            if (!number(ngc, ngc_given)) return false;
         } else if (a == "--star") {
-            if (!number(star)) return false;
+            if (!number(star, star_given)) return false;
         } else if (a == "--planet") {
             ++targets;
             if (!value()) return say(err, "--planet takes a planet's name");
@@ -194,7 +196,7 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
 
     if (act == "goto") {
         // Messier and CNGC are one choice, as in the dialog: Messier wins.
-        const int catalogue = messier >= 0 && ngc >= 0 ? 1 : 0;
+        const int catalogue = messier_given && ngc_given ? 1 : 0;
         if (targets - catalogue + (ra_given || dec_given ? 1 : 0) != 1)
             return say(err, "goto takes one target: --ra and --dec, --messier, --ngc, --star "
                             "or --planet");
@@ -213,11 +215,11 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
                 return say(err, "--dec -00:MM cannot be sent: the mount's command goes out as "
                                 "+00:MM for 0 degrees");
             o.coordinates = true;
-        } else if (messier >= 0 || ngc >= 0) {
-            const auto fit = [](long n) { return n < 0 || n > CNGC_LAST ? 0 : static_cast<int>(n); };
-            if (!choose_catalogue_object(fit(messier), fit(ngc), &o.kind, &o.number))
+        } else if (messier_given || ngc_given) {
+            if (!choose_catalogue_object(static_cast<int>(messier), static_cast<int>(ngc), &o.kind,
+                                         &o.number))
                 return dialog_says(OBJECT_OUT_OF_RANGE);
-        } else if (star >= 0) {
+        } else if (star_given) {
             if (star < 1 || star > 9999)
                 return say(err, "--star takes a star-catalogue number from 1 to 9999");
             o.kind = 's';
