@@ -255,7 +255,7 @@ std::string printable(const char* text) {
     const std::size_t n = ::strnlen(text, REPLY_CHARS);
     for (std::size_t i = 0; i < n; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7F) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') { // a backslash would read as an escape
             s += static_cast<char>(c);
         } else {
             char hex[8];
@@ -320,9 +320,24 @@ int lx200_only(const std::string& action, std::ostream& err) {
     return 1;
 }
 
+// On the PC port nothing reads the co-ordinate commands' acknowledgements
+// ("1" each) and the information reply before the slew, so the status read
+// begins with them. The slew's own status follows them in what was read.
+std::string pc_coordinate_status() {
+    const int n = serial.pc_received < PC_READ_BYTES ? serial.pc_received : PC_READ_BYTES;
+    if (n < 2 || ReportBuffer[0] != '1' || ReportBuffer[1] != '1') return serial.scope_error;
+    int i = 2;
+    while (i < n && ReportBuffer[i] != '#') ++i;
+    if (i >= n) return serial.scope_error; // not that pattern
+    std::string status;
+    for (++i; i < n && ReportBuffer[i] != '#' && ReportBuffer[i] != '\0'; ++i)
+        status += static_cast<char>(ReportBuffer[i]);
+    return status == "0" ? std::string() : status.substr(0, REPLY_CHARS);
+}
+
 // The status of the slew: "" accepted, "1<text>"/"2<text>" refused.
-int slew_result(std::ostream& out, std::ostream& err) {
-    const char* reply = serial.scope_error;
+int slew_result(const std::string& status, std::ostream& out, std::ostream& err) {
+    const char* reply = status.c_str();
     if (!reply[0]) {
         out << "GoTo accepted\n";
         return 0;
@@ -344,7 +359,8 @@ int do_goto(const MountOptions& o, std::ostream& out, std::ostream& err) {
         goto_object(o.kind == 'm' ? o.number : 0, o.kind == 'c' ? o.number : 0);
     }
     if (serial.move_error[0]) out << "object: " << printable(serial.move_error) << "\n";
-    return slew_result(out, err);
+    const bool acknowledged = o.coordinates && pc_serial_route();
+    return slew_result(acknowledged ? pc_coordinate_status() : serial.scope_error, out, err);
 }
 
 int do_info(std::ostream& out, std::ostream& err) {

@@ -281,6 +281,11 @@ TEST_F(MountVerbTest, PortTakesThePcSerialRouteToTheSimulatorsPseudoTerminal) {
     EXPECT_NE(log.find("PC serial"), std::string::npos) << log;
     EXPECT_EQ(log.find("camera serial"), std::string::npos) << "no camera needed: " << log;
 
+    // The co-ordinate commands' acknowledgements come back before the slew's status.
+    ASSERT_EQ(mount({"--port", "com3", "goto", "--ra", "17:30", "--dec", "+30:00"}), 0) << err.str();
+    EXPECT_EQ(mount({"--port", "com3", "goto", "--ra", "06:00", "--dec", "-89:00"}), 1);
+    EXPECT_NE(err.str().find("refused the GoTo: Object Below Horizon\n"), std::string::npos)
+        << err.str();
     clock.advance(120000); // the GoTo arrives
     const double x0 = xi();
     ASSERT_EQ(mount({"--port", "com3", "pulse", "w", "--ms", "1000"}), 0) << err.str();
