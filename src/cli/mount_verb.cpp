@@ -137,8 +137,8 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
             o.help = true;
         } else if (a == "--port") {
             long n = 0;
-            if (!value() || v.size() < 4 || v.compare(0, 3, "com") != 0 ||
-                !whole(v.substr(3), n) || n < 1 || n > COM_MAX)
+            if (!value() || v.size() < 4 || v.compare(0, 3, "com") != 0 || !whole(v.substr(3), n) ||
+                n < 1 || n > COM_MAX)
                 return say(err, "--port takes comN, N from 1 to 32");
             o.com = static_cast<int>(n);
         } else if (a == "--ra") {
@@ -165,7 +165,11 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
             ms_given = true;
         } else if (a == "--rate") {
             if (!value()) return say(err, "--rate takes guide, centre, find or slew");
-            o.rate = v == "guide" ? 'G' : v == "centre" ? 'C' : v == "find" ? 'M' : v == "slew" ? 'S' : 0;
+            o.rate = v == "guide"    ? 'G'
+                     : v == "centre" ? 'C'
+                     : v == "find"   ? 'M'
+                     : v == "slew"   ? 'S'
+                                     : 0;
             if (!o.rate) return say(err, "--rate takes guide, centre, find or slew");
         } else if (a == "--slow") {
             o.slow = true;
@@ -237,8 +241,7 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
     if (act == "info") return true;
 
     if (act == "focus") {
-        if (positional != "in" && positional != "out")
-            return say(err, "focus takes in or out");
+        if (positional != "in" && positional != "out") return say(err, "focus takes in or out");
         o.which = positional == "in" ? '+' : '-';
     } else if (!direction(positional, o.which)) {
         return say(err, act + " takes a direction: n, s, e or w");

@@ -76,8 +76,12 @@ class MountVerbTest : public NocterisTest {
     bool sent(const std::string& command) const {
         return log.find(":" + command + "#") != std::string::npos;
     }
-    double xi() { return simulator->world().view(simulator->now()).xi; }
-    double eta() { return simulator->world().view(simulator->now()).eta; }
+    double xi() {
+        return simulator->world().view(simulator->now()).xi;
+    }
+    double eta() {
+        return simulator->world().view(simulator->now()).eta;
+    }
     void pointing(double* ra, double* dec) {
         simulator->world().pointing(simulator->now(), ra, dec);
     }
@@ -188,8 +192,7 @@ TEST_F(MountVerbTest, TheDialogsDecRangeAndTheMountsRefusal) {
     // -89 passes the range and goes out; from latitude 51.5 it never rises.
     EXPECT_EQ(mount({"goto", "--ra", "06:00", "--dec", "-89:00"}), 1);
     EXPECT_TRUE(sent("Sd -89*00")) << log;
-    EXPECT_NE(err.str().find("the mount refused the GoTo: Object Below Horizon"),
-              std::string::npos)
+    EXPECT_NE(err.str().find("the mount refused the GoTo: Object Below Horizon"), std::string::npos)
         << err.str();
 }
 
@@ -282,7 +285,8 @@ TEST_F(MountVerbTest, PortTakesThePcSerialRouteToTheSimulatorsPseudoTerminal) {
     EXPECT_EQ(log.find("camera serial"), std::string::npos) << "no camera needed: " << log;
 
     // The co-ordinate commands' acknowledgements come back before the slew's status.
-    ASSERT_EQ(mount({"--port", "com3", "goto", "--ra", "17:30", "--dec", "+30:00"}), 0) << err.str();
+    ASSERT_EQ(mount({"--port", "com3", "goto", "--ra", "17:30", "--dec", "+30:00"}), 0)
+        << err.str();
     EXPECT_EQ(mount({"--port", "com3", "goto", "--ra", "06:00", "--dec", "-89:00"}), 1);
     EXPECT_NE(err.str().find("refused the GoTo: Object Below Horizon\n"), std::string::npos)
         << err.str();
