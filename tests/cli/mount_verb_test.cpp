@@ -119,29 +119,19 @@ TEST_F(MountVerbTest, OutOfRangeInputIsRefusedWithNothingSent) {
     } cases[] = {
         {{"goto", "--messier", "0"}, "Object out of range - try again"},
         {{"goto", "--messier", "111", "--ngc", "7816"}, "Object out of range - try again"},
-        {{"goto", "--ngc", "-5"}, "Object out of range - try again"},
         {{"goto", "--ra", "05:35", "--dec", "-90:00"}, "Invalid Co-ordinates set."},
         {{"goto", "--ra", "24:00", "--dec", "+10:00"}, "Invalid Co-ordinates set."},
-        {{"goto", "--ra", "05:60", "--dec", "10:00"}, "Invalid Co-ordinates set."},
-        {{"goto", "--ra", "5h35", "--dec", "10:00"}, "--ra takes HH:MM"},
         {{"goto", "--ra", "05:35", "--dec", "-00:30"}, "cannot be sent"},
-        {{"goto", "--ra", "05:35"}, "both --ra and --dec"},
         {{"goto", "--messier", "13", "--star", "4"}, "one target"},
         {{"goto", "--star", "10000"}, "from 1 to 9999"},
         {{"goto", "--planet", "vulcan"}, "unknown planet 'vulcan'"},
         {{"move", "up", "--ms", "100"}, "n, s, e or w"},
-        {{"move", "n", "--ms", "100", "--rate", "warp"}, "--rate takes"},
         {{"pulse", "n", "--ms", "0"}, "from 1 to 60000"},
         {{"pulse", "n", "--ms", "60001"}, "from 1 to 60000"},
-        {{"pulse", "n"}, "needs --ms"},
-        {{"focus", "sideways", "--ms", "10"}, "in or out"},
-        {{"info", "--ms", "10"}, "--ms goes with"},
         {{"--port", "com0", "info"}, "--port takes comN"},
-        {{"park"}, "unknown mount action 'park'"},
-        {{}, "needs an action"},
     };
     for (const auto& c : cases) {
-        const std::string what = c.args.empty() ? "(none)" : c.args.back();
+        const std::string& what = c.args.back();
         EXPECT_EQ(mount(c.args), 2) << what;
         EXPECT_NE(err.str().find(c.says), std::string::npos) << what << ": " << err.str();
     }
@@ -171,7 +161,7 @@ TEST_F(MountVerbTest, WithoutAMountThereIsNoConnection) {
 
 #ifdef HAVE_SIM
 
-TEST_F(MountVerbTest, GoToByCoordinatesMovesThePointing) {
+TEST_F(MountVerbTest, CoordinateGoToMovesThePointingWithinTheDialogsRange) {
     start_sim();
     save_settings('l');
     ASSERT_EQ(mount({"goto", "--ra", "17:30", "--dec", "-03:30"}), 0) << err.str();
@@ -181,18 +171,14 @@ TEST_F(MountVerbTest, GoToByCoordinatesMovesThePointing) {
     pointing(&ra, &dec);
     EXPECT_NEAR(ra, 17.5, 0.01);
     EXPECT_NEAR(dec, -3.5, 0.01);
-}
 
-TEST_F(MountVerbTest, TheDialogsDecRangeAndTheMountsRefusal) {
-    start_sim();
-    save_settings('l');
     EXPECT_EQ(mount({"goto", "--ra", "06:00", "--dec", "-90:00"}), 2);
     EXPECT_FALSE(sent("Sd -90*00"));
-
     // -89 passes the range and goes out; from latitude 51.5 it never rises.
     EXPECT_EQ(mount({"goto", "--ra", "06:00", "--dec", "-89:00"}), 1);
     EXPECT_TRUE(sent("Sd -89*00")) << log;
-    EXPECT_NE(err.str().find("the mount refused the GoTo: Object Below Horizon"), std::string::npos)
+    EXPECT_NE(err.str().find("the mount refused the GoTo: Object Below Horizon\n"),
+              std::string::npos)
         << err.str();
 }
 
@@ -203,9 +189,6 @@ TEST_F(MountVerbTest, CatalogueGoToPrintsTheObjectInformation) {
     EXPECT_NE(out.str().find("object: M13 GC 16:41.7 +36*28\n"), std::string::npos) << out.str();
     EXPECT_TRUE(sent("LM 0013"));
 
-    // Messier wins over CNGC; 0 leaves the choice to CNGC.
-    ASSERT_EQ(mount({"goto", "--messier", "0", "--ngc", "7000"}), 0) << err.str();
-    EXPECT_TRUE(sent("LC 7000")) << log;
     ASSERT_EQ(mount({"goto", "--planet", "Pluto"}), 0) << err.str();
     EXPECT_TRUE(sent("LS 0909"));
     EXPECT_NE(out.str().find("PLUTO"), std::string::npos) << out.str();
@@ -234,9 +217,7 @@ TEST_F(MountVerbTest, TimedMovesLastTheirDurationAtTheirRate) {
     const double d1 = simulator->world().view(simulator->now()).defocus;
     EXPECT_NEAR(std::abs(d1 - d0), 200, 5);
     ASSERT_EQ(mount({"focus", "out", "--ms", "1000", "--slow"}), 0) << err.str();
-    const double d2 = simulator->world().view(simulator->now()).defocus;
-    EXPECT_NEAR(std::abs(d2 - d1), 20, 2);
-    EXPECT_LT((d1 - d0) * (d2 - d1), 0) << "out undoes in";
+    EXPECT_NEAR(simulator->world().view(simulator->now()).defocus, d1 - (d1 - d0) / 10, 2);
 
     // The same pulse on the guide socket's relays; they cannot GoTo.
     save_settings('b');
