@@ -335,7 +335,7 @@ std::string pc_coordinate_status() {
     std::string status;
     for (++i; i < n && ReportBuffer[i] != '#' && ReportBuffer[i] != '\0'; ++i)
         status += static_cast<char>(ReportBuffer[i]);
-    return status == "0" ? std::string() : status.substr(0, REPLY_CHARS);
+    return !status.empty() && status[0] == '0' ? std::string() : status.substr(0, REPLY_CHARS);
 }
 
 // The status of the slew: "" accepted, "1<text>"/"2<text>" refused.
