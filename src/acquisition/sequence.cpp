@@ -300,6 +300,20 @@ void nocteris_camera() {
     SaveINIFile(cfg.ini_file);
 }
 
+bool find_camera() {
+    if (usbt.got_qv) return true;
+    if (LoadINIFile(cfg.ini_file) != 0) messages(1);
+    USBHid hid;
+    hid.CollectingUSBHidInfo();
+    if (!usbt.USB_filterwheel) hid.CollectingHidInfo();
+    if (!usbt.got_qv) {
+        messages(MSG_OWN_TEXT, "Sorry, No camera found on USB");
+        return false;
+    }
+    GetCameraFirmwareVersion();
+    return true;
+}
+
 bool camera_start_prepare() {
     acq.start_maincam = 0;
     seq.cont_work = 0;
@@ -313,17 +327,7 @@ bool camera_start_prepare() {
     image = image_int;
     acq.darkframe_loaded = acq.flatfield_loaded = acq.last_selfguided = 0;
 
-    if (!usbt.got_qv) {
-        if (LoadINIFile(cfg.ini_file) != 0) messages(1);
-        USBHid hid;
-        hid.CollectingUSBHidInfo();
-        if (!usbt.USB_filterwheel) hid.CollectingHidInfo();
-        if (!usbt.got_qv) {
-            messages(MSG_OWN_TEXT, "Sorry, No camera found on USB");
-            return false;
-        }
-        GetCameraFirmwareVersion();
-    }
+    if (!find_camera()) return false;
     stacking.orig_x = stacking.orig_y = stacking.merge_x = stacking.merge_y = 0;
     stacking.orig_avg = 0;
     seq.no_images = 1;

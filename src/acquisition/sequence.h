@@ -32,6 +32,11 @@ class SequenceHost {
 // QV_Control: the whole camera start.
 void QV_Control(SequenceHost& host);
 
+// Settings, discovery and the firmware query when no camera is open: the
+// first camera found. False (after "Sorry, No camera found on USB") when
+// there is none. The camera's serial ports and guide relays go through it.
+bool find_camera();
+
 // The steps before the dialog: state cleared, discovery and the firmware
 // query when no camera is open. False (after "Sorry, No camera found on
 // USB") when there is still no camera.

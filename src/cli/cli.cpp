@@ -4,6 +4,7 @@
 #include "cli/capture.h"
 #include "cli/cli_files.h"
 #include "cli/cli_ui.h"
+#include "cli/mount_verb.h"
 #include "devices/camera_models.h"
 #include "display/display_pipeline.h"
 #include "display/geometry.h"
@@ -61,6 +62,7 @@ const char* const usage_main =
     "  capture [OPTIONS]     take images with the camera and save them as FITS\n"
     "  photometry FILE ...   measure stars as the Photometry window does\n"
     "  label IN OUT ...      write a label into the image, then write OUT\n"
+    "  mount ACTION ...      GoTo, move, guide pulse and focus with the mount\n"
     "\n"
     "Run 'nocteris-cli COMMAND --help' for a command's options.\n";
 
@@ -593,6 +595,7 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     if (cmd == "capture") return cmd_capture(argc, argv, out, err);
     if (cmd == "photometry") return cmd_photometry(argc, argv, out, err);
     if (cmd == "label") return cmd_label(argc, argv, out, err);
+    if (cmd == "mount") return cmd_mount(argc, argv, out, err);
     Options o;
     if (cmd == "info" || cmd == "convert") {
         const bool is_info = cmd == "info";
