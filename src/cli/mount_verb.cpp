@@ -323,32 +323,14 @@ int lx200_only(const std::string& action, std::ostream& err) {
     return 1;
 }
 
-// On the PC port nothing reads the co-ordinate commands' acknowledgements
-// ("1" each) and the information reply before the slew, so the status read
-// begins with them. The slew's own status follows them in what was read.
-std::string pc_coordinate_status() {
-    const int n = serial.pc_received < PC_READ_BYTES ? serial.pc_received : PC_READ_BYTES;
-    if (n < 2 || ReportBuffer[0] != '1' || ReportBuffer[1] != '1') return serial.scope_error;
-    int i = 2;
-    while (i < n && ReportBuffer[i] != '#') ++i;
-    if (i >= n) return serial.scope_error; // not that pattern
-    std::string status;
-    for (++i; i < n && ReportBuffer[i] != '#' && ReportBuffer[i] != '\0'; ++i)
-        status += static_cast<char>(ReportBuffer[i]);
-    return !status.empty() && status[0] == '0' ? std::string() : status.substr(0, REPLY_CHARS);
-}
-
-// The status of the slew: "" accepted, "1<text>"/"2<text>" refused.
-int slew_result(const std::string& status, std::ostream& out, std::ostream& err) {
-    const char* reply = status.c_str();
-    if (!reply[0]) {
+// What the mount said to the slew: accepted, or its refusal.
+int slew_result(bool coordinates, std::ostream& out, std::ostream& err) {
+    const std::string refusal = slew_refusal(coordinates);
+    if (refusal.empty()) {
         out << "GoTo accepted\n";
         return 0;
     }
-    if (reply[0] == '1' || reply[0] == '2')
-        say(err, "the mount refused the GoTo: " + printable(reply + 1));
-    else
-        say(err, "the mount's reply to the GoTo is not understood: " + printable(reply));
+    say(err, "the mount refused the GoTo: " + refusal);
     return 1;
 }
 
@@ -362,8 +344,7 @@ int do_goto(const MountOptions& o, std::ostream& out, std::ostream& err) {
         goto_object(o.kind == 'm' ? o.number : 0, o.kind == 'c' ? o.number : 0);
     }
     if (serial.move_error[0]) out << "object: " << printable(serial.move_error) << "\n";
-    const bool acknowledged = o.coordinates && pc_serial_route();
-    return slew_result(acknowledged ? pc_coordinate_status() : serial.scope_error, out, err);
+    return slew_result(o.coordinates, out, err);
 }
 
 int do_info(std::ostream& out, std::ostream& err) {

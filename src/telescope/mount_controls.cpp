@@ -4,6 +4,7 @@
 #include "telescope/telescope_state.h"
 
 #include "devices/serial_link.h"
+#include "devices/transport.h"
 
 #include <cctype>
 #include <cstring>
@@ -31,6 +32,37 @@ bool choose_catalogue_object(int messier, int cngc, char* kind, int* number) {
 bool coordinates_valid(int ra_hours, int ra_minutes, int dec_degrees, int dec_minutes) {
     return ra_hours >= 0 && ra_hours <= 23 && ra_minutes >= 0 && ra_minutes <= 59 &&
            dec_degrees >= -89 && dec_degrees <= 89 && dec_minutes >= 0 && dec_minutes <= 59;
+}
+
+namespace {
+
+// On the PC port nothing reads the co-ordinate commands' acknowledgements
+// ("1" each) and the information reply before the slew, so the status read
+// begins with them. The slew's own status follows them in what was read.
+std::string pc_coordinate_status() {
+    const int n = serial.pc_received < PC_READ_BYTES ? serial.pc_received : PC_READ_BYTES;
+    if (n < 2 || ReportBuffer[0] != '1' || ReportBuffer[1] != '1') return serial.scope_error;
+    int i = 2;
+    while (i < n && ReportBuffer[i] != '#') ++i;
+    if (i >= n) return serial.scope_error; // not that pattern
+    std::string status;
+    for (++i; i < n && ReportBuffer[i] != '#' && ReportBuffer[i] != '\0'; ++i)
+        status += static_cast<char>(ReportBuffer[i]);
+    return !status.empty() && status[0] == '0' ? std::string() : status.substr(0, REPLY_CHARS);
+}
+
+} // namespace
+
+std::string slew_status(bool coordinates) {
+    return coordinates && pc_serial_route() ? pc_coordinate_status()
+                                            : std::string(serial.scope_error);
+}
+
+std::string slew_refusal(bool coordinates) {
+    const std::string status = slew_status(coordinates);
+    if (status.empty()) return status;
+    const bool coded = status[0] == '1' || status[0] == '2';
+    return printable_reply((coded ? status.substr(1) : status).c_str());
 }
 
 bool goto_object(int messier, int cngc) {

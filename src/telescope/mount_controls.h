@@ -28,6 +28,13 @@ bool coordinates_valid(int ra_hours, int ra_minutes, int dec_degrees, int dec_mi
 bool goto_object(int messier, int cngc);
 bool goto_coordinates(int ra_hours, int ra_minutes, int dec_degrees, int dec_minutes);
 
+// What the mount answered the last GoTo's slew command: empty when it
+// accepted (or said nothing), else its refusal, e.g. "1Object Below
+// Horizon". `coordinates` for a co-ordinate GoTo.
+std::string slew_status(bool coordinates);
+// The refusal as it may be shown ("Object Below Horizon"), or empty.
+std::string slew_refusal(bool coordinates);
+
 // The planet buttons, in their order, with their star-catalogue numbers.
 struct Planet {
     const char* name; // lower case, as the command line takes it

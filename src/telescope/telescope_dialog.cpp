@@ -155,6 +155,7 @@ TMTDialog::TMTDialog(QWidget* parent) : QDialog(parent) {
         const int number = planets[i].number;
         connect(b, &QPushButton::clicked, this, [this, number] {
             move_telescope('s', number);
+            show_slew(false);
             EvPaint();
         });
     }
@@ -226,6 +227,8 @@ TMTDialog::TMTDialog(QWidget* parent) : QDialog(parent) {
     info_->setMinimumWidth(fontMetrics().horizontalAdvance(QString(REPLY_CHARS, 'M')) * 3 / 4);
     info_row->addWidget(info_, 1);
     layout->addLayout(info_row);
+    refusal_ = make_label(this, 141);
+    layout->addWidget(refusal_);
     layout->addSpacing(4);
     layout->addWidget(close_box(this));
 
@@ -246,7 +249,9 @@ TMTDialog::TMTDialog(QWidget* parent) : QDialog(parent) {
 void TMTDialog::MoveTelescope() {
     tele.set_Messier = field_value(messier_);
     tele.set_CNGC = field_value(cngc_);
-    if (!goto_object(tele.set_Messier, tele.set_CNGC))
+    if (goto_object(tele.set_Messier, tele.set_CNGC))
+        show_slew(false);
+    else
         platform::ui().message_box(OBJECT_OUT_OF_RANGE, MOUNT_CAPTION);
     EvPaint();
 }
@@ -256,9 +261,18 @@ void TMTDialog::MoveToCoord() {
     tele.set_RAmin = field_value(ra_min_);
     tele.set_Decdeg = field_value(dec_deg_);
     tele.set_Decmin = field_value(dec_min_);
-    if (!goto_coordinates(tele.set_RAhr, tele.set_RAmin, tele.set_Decdeg, tele.set_Decmin))
+    if (goto_coordinates(tele.set_RAhr, tele.set_RAmin, tele.set_Decdeg, tele.set_Decmin))
+        show_slew(true);
+    else
         platform::ui().message_box(INVALID_COORDINATES, MOUNT_CAPTION);
     EvPaint();
+}
+
+void TMTDialog::show_slew(bool coordinates) {
+    const std::string refusal = slew_refusal(coordinates);
+    refusal_->setText(refusal.empty()
+                          ? QString()
+                          : "The mount refused the GoTo: " + QString::fromLatin1(refusal.c_str()));
 }
 
 void TMTDialog::EvHScroll(PadEvent e) {

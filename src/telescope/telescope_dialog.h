@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QToolButton;
@@ -11,7 +12,8 @@ class QToolButton;
 // id107, "Go To " id108, the planets id111..id118 (Mercury..Pluto), speeds
 // Slew id121, Find id122, Centre id123, Guide id124, focus Fast id125 and
 // Slow id126, the move pad North id131, South id132, East id133, West id134,
-// focus In id135 and Out id136, "Info from Scope" id140, Help id9, Close id2.
+// focus In id135 and Out id136, "Info from Scope" id140, the mount's refusal
+// of the last GoTo id141, Help id9, Close id2.
 // Guide socket ("Move Telescope"): the pad's ids as above, Close id2.
 // The pad's arrows move while held: press starts, release stops.
 
@@ -38,6 +40,9 @@ class TMTDialog : public QDialog {
     void done(int result) override;
 
   private:
+    // After a GoTo: what the mount said to the slew.
+    void show_slew(bool coordinates);
+
     QLineEdit* messier_ = nullptr;
     QLineEdit* cngc_ = nullptr;
     QLineEdit* ra_hr_ = nullptr;
@@ -45,6 +50,7 @@ class TMTDialog : public QDialog {
     QLineEdit* dec_deg_ = nullptr;
     QLineEdit* dec_min_ = nullptr;
     QLineEdit* info_ = nullptr;
+    QLabel* refusal_ = nullptr;
     QRadioButton* speed_[4] = {};
     QRadioButton* focus_fast_ = nullptr;
     QRadioButton* focus_slow_ = nullptr;

@@ -11,6 +11,7 @@
 #include "telescope/telescope_dialog.h"
 #include "telescope/telescope_state.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QToolButton>
@@ -91,6 +92,25 @@ TEST_F(TelescopeDialogTest, CatalogueGoToChoosesMessierThenNgc) {
     EXPECT_EQ(tele.set_Messier, 31);
     EXPECT_EQ(tele.set_CNGC, 42);
     EXPECT_EQ(ui.boxes.size(), 1u);
+}
+
+TEST_F(TelescopeDialogTest, PlanetGoToShowsTheObjectAndTheMountsRefusal) {
+    // The information (33 bytes), then the slew's status digit and its text.
+    const std::string info = "PLUTO 19:50.1 -22*40#";
+    const std::string refusal = "1Object Below Horizon#";
+    log->replies.assign(info.begin(), info.end());
+    log->replies.insert(log->replies.end(), 33 - info.size(), ' ');
+    log->replies.insert(log->replies.end(), refusal.begin(), refusal.end());
+    TMTDialog d;
+    press(&d, 118); // Pluto
+    const Trace t = sent();
+    ASSERT_FALSE(t.empty());
+    EXPECT_EQ(t[0], "W0 #:LS 0909#");
+    EXPECT_EQ(text(&d, 140), "PLUTO 19:50.1 -22*40");
+    EXPECT_EQ(control<QLabel>(&d, 141)->text(), "The mount refused the GoTo: Object Below Horizon");
+    log->replies.assign(40, '0'); // accepted: the line clears
+    press(&d, 118);
+    EXPECT_EQ(control<QLabel>(&d, 141)->text(), "");
 }
 
 TEST_F(TelescopeDialogTest, CoordinateGoToRefusesDecBeyond89) {
