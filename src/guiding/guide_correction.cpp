@@ -1,6 +1,7 @@
 #include "guiding/guide_correction.h"
 
 #include "guiding/guiding_state.h"
+#include "platform/clock.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
 #include "star/centroid.h"
@@ -72,7 +73,7 @@ GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy) {
 
 int guide_telescope(const unsigned short* image) {
     // A failed measurement keeps the last centroid: guiding goes on.
-    find_centre(autoguide.x1, autoguide.y1, image, guide.cur_rad);
+    const short status = find_centre(autoguide.x1, autoguide.y1, image, guide.cur_rad);
     autoguide.dx = guide_error(autoguide.x1, autoguide.x1dec, guide.xcent, guide.xcentdec);
     autoguide.dy = guide_error(autoguide.y1, autoguide.y1dec, guide.ycent, guide.ycentdec);
     autoguide.x3 = autoguide.dx;
@@ -82,6 +83,21 @@ int guide_telescope(const unsigned short* image) {
         autoguide.slew_time_x = static_cast<std::int16_t>(std::clamp(p.ra_ms, -32768, 32767));
     if (p.dec_dir)
         autoguide.slew_time_y = static_cast<std::int16_t>(std::clamp(p.dec_ms, -32768, 32767));
+
+    GuideFrame& f = autoguide.frame;
+    f.at = platform::now_ms();
+    f.x = guide.xcent;
+    f.y = guide.ycent;
+    f.xdec = guide.xcentdec;
+    f.ydec = guide.ycentdec;
+    f.dx = autoguide.dx;
+    f.dy = autoguide.dy;
+    f.ra_dir = p.ra_ms > 0 ? p.ra_dir : 0;
+    f.ra_ms = p.ra_ms;
+    f.dec_dir = p.dec_ms > 0 ? p.dec_dir : 0;
+    f.dec_ms = p.dec_ms;
+    f.skipped = p.jump ? "jump over 5 px" : status ? "star not measured" : "";
+
     pulse(p.ra_dir, p.ra_ms);
     pulse(p.dec_dir, p.dec_ms);
     return 0;

@@ -3,6 +3,20 @@
 
 constexpr int GUIDER_HEIGHT = 290;
 
+// One guide frame as the information window, the graph and the log see it:
+// where the star was, its error and the pulses it gave.
+struct GuideFrame {
+    std::uint32_t at = 0;   // platform clock, ms
+    int x = 0, y = 0;       // centroid in the guide window, whole pixels
+    int xdec = 0, ydec = 0; // and tenths
+    int dx = 0, dy = 0;     // error, thousandths of a pixel
+    char ra_dir = 0;        // direction letter of the RA pulse, 0 for none
+    int ra_ms = 0;
+    char dec_dir = 0;
+    int dec_ms = 0;
+    const char* skipped = ""; // why no pulse could go out, or ""
+};
+
 // Guiding: the guider camera's exposure and frame analysis, and what the
 // training measured.
 struct GuidingState {
@@ -35,6 +49,9 @@ struct GuidingState {
     std::int16_t slew_time_x = 0, slew_time_y = 0;
     char lastslewx = 0, lastslewy = 0; // direction of the previous pulse per axis
     int fst = 1;                       // the next guide frame is a run's first
+    int got_guide_image = 0;
+    int fst_run = 1;  // the relay exercise before the first socket training is still to come
+    GuideFrame frame; // the last guide frame's record
 };
 
 extern GuidingState autoguide;
