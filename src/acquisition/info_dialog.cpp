@@ -2,12 +2,16 @@
 
 #include "dialogs/controls.h"
 #include "dialogs/dib_image.h"
+#include "dialogs/guide_graph.h"
 #include "display/dib.h"
 #include "display/image_store.h"
 #include "platform/host_path.h"
+#include "guiding/guide_scale.h"
 #include "star/star_state.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -51,19 +55,53 @@ TInfoDialog::TInfoDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Guiding Info");
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* top = new QHBoxLayout;
     picture_ = new FocusView(this, focus_);
-    layout->addWidget(picture_, 0, Qt::AlignHCenter);
+    top->addWidget(picture_, 0, Qt::AlignTop);
+    auto* readouts = new QVBoxLayout;
     star_ = make_label(this, 101);
     slews_ = make_label(this, 102);
     ao_ = make_label(this, 103);
     for (QLabel* l : {star_, slews_, ao_}) {
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        layout->addWidget(l);
+        readouts->addWidget(l);
     }
+    auto* focal_row = new QHBoxLayout;
+    focal_row->addWidget(new QLabel("Focal length", this));
+    focal_ = make_edit(this, 109, {6, 16, true});
+    focal_->setText(QString::number(guide_focal_length_mm(), 'f', 0));
+    focal_row->addWidget(focal_);
+    focal_row->addWidget(new QLabel("mm", this));
+    focal_row->addStretch(1);
+    readouts->addLayout(focal_row);
+    readouts->addStretch(1);
+    top->addSpacing(8);
+    top->addLayout(readouts, 1);
+    layout->addLayout(top);
+    graph_ = new GuideGraph(this);
+    graph_->setMinimumSize(520, 240);
+    graph_->set_scale(guide_arcsec_per_pixel());
+    layout->addWidget(graph_);
     QPushButton* stop = make_button(this, 108, "Stop");
     layout->addWidget(stop, 0, Qt::AlignRight);
-    connect(stop, &QPushButton::clicked, this, [] { guide.guider_guiding_standalone = 0; });
+    connect(stop, &QPushButton::clicked, this, [this] {
+        guide.guider_guiding_standalone = 0;
+        stop_pressed_ = true;
+    });
+    connect(focal_, &QLineEdit::editingFinished, this, [this] { take_focal_length(); });
     InfoUpdate(0, 0, 0, 0);
+}
+
+void TInfoDialog::take_focal_length() {
+    bool ok = false;
+    const double mm = focal_->text().trimmed().toDouble(&ok);
+    if (ok && mm > 0) set_guide_focal_length_mm(mm);
+    focal_->setText(QString::number(guide_focal_length_mm(), 'f', 0));
+    graph_->set_scale(guide_arcsec_per_pixel());
+}
+
+void TInfoDialog::add_frame(double ex, double ey, int ra_ms, int dec_ms) {
+    graph_->add(ex, ey, ra_ms, dec_ms);
 }
 
 void TInfoDialog::InfoUpdate(int slew_time_x, int slew_time_y, int ao_ns, int ao_ew) {

@@ -2,11 +2,15 @@
 #include <QDialog>
 #include <QImage>
 
+class GuideGraph;
 class QLabel;
+class QLineEdit;
 
 // "Guiding Info": the guide star position, the last correction times and the
 // AO unit's position while guiding runs, over the focus bitmap with the star
-// marked. Its "Stop" (id108) ends standalone guider guiding.
+// marked, with the live graph of the errors and pulses and their RMS. Its
+// "Stop" (id108) ends standalone guider guiding and asks main-camera guiding
+// to stop; the focal length (id109, mm) gives the graph its arcseconds.
 class TInfoDialog : public QDialog {
     Q_OBJECT
   public:
@@ -17,12 +21,24 @@ class TInfoDialog : public QDialog {
     // position in steps, and reloads the focus bitmap.
     void InfoUpdate(int slew_time_x, int slew_time_y, int ao_ns, int ao_ew);
 
+    // One guide frame for the graph: error in pixels, pulses in ms signed
+    // by the error they correct.
+    void add_frame(double ex, double ey, int ra_ms, int dec_ms);
+    GuideGraph* graph() const { return graph_; }
+    // Whether Stop was pressed since the window opened.
+    bool stop_pressed() const { return stop_pressed_; }
+
     const QImage& focus_image() const { return focus_; }
 
   private:
+    void take_focal_length();
+
     QLabel* star_ = nullptr;  // id101
     QLabel* slews_ = nullptr; // id102
     QLabel* ao_ = nullptr;    // id103
     QWidget* picture_ = nullptr;
+    GuideGraph* graph_ = nullptr;
+    QLineEdit* focal_ = nullptr;
     QImage focus_;
+    bool stop_pressed_ = false;
 };
