@@ -32,6 +32,7 @@ void SerialLine::reply(const std::string& text) {
 }
 
 void SerialLine::lx200(double t) {
+    if (on_command) on_command(cmd_);
     std::string what;
     const std::string answer = mount_.command(cmd_, t, &what);
     std::string text = ":" + cmd_ + "#";
@@ -89,6 +90,7 @@ void SerialLine::feed(const std::uint8_t* data, std::size_t n, double t) {
             state_ = State::Lx200;
             cmd_.clear();
         } else if (c == 0x06 && devices_.mount) {
+            note("ACK  -> \"P\"");
             reply("P"); // alignment query: polar mounted
         } else if ((c == 'G' || c == 'M') && devices_.ao) {
             state_ = State::Ao;
