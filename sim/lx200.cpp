@@ -398,10 +398,6 @@ std::string Lx200::command(const std::string& cmd, double t, std::string* what) 
     return ""; // a mount ignores what it does not know
 }
 
-} // namespace sim
-
-namespace sim {
-
 std::string Lx200::query(const std::string& cmd, double t, std::string& w) {
     const std::string q = cmd.substr(1);
     char buf[64];
