@@ -502,7 +502,8 @@ std::string Lx200::set(const std::string& cmd, double t, std::string& w) {
     if (c1 == 'C') {
         long days;
         if (!parse_date(arg, &days)) return "0";
-        const double time_of_day = local_seconds(t) - std::floor(local_seconds(t) / 86400.0) * 86400.0;
+        const double time_of_day =
+            local_seconds(t) - std::floor(local_seconds(t) / 86400.0) * 86400.0;
         clock_offset_ = days * 86400.0 + time_of_day - t;
         w = "date " + trim(arg);
         // As the hand box: the status, then two lines while it recomputes.

@@ -44,12 +44,12 @@ class Lx200 {
     bool has_target_ = false;
     double target_ra_ = 0, target_dec_ = 0;
     bool focus_fast_ = true;
-    bool high_precision_ = false; // :U# toggles
+    bool high_precision_ = false;       // :U# toggles
     double sync_ra_ = 0, sync_dec_ = 0; // reported minus true pointing
     double clock_offset_ = 0;
-    double utc_offset_ = 0;      // hours added to local time to give UTC, as the mount keeps it
-    double longitude_ = 0;       // degrees, west positive
-    double track_rate_ = 60.1;   // Hz of the drive
+    double utc_offset_ = 0;    // hours added to local time to give UTC, as the mount keeps it
+    double longitude_ = 0;     // degrees, west positive
+    double track_rate_ = 60.1; // Hz of the drive
     std::string site_names_[4] = {"Home", "Site2", "Site3", "Site4"};
 };
 

@@ -19,7 +19,7 @@ class Lx200Replies : public NocterisTest {
         cfg.mount.pe_amplitude = 0;
         cfg.mount.backlash_ra = cfg.mount.backlash_dec = 0;
         cfg.mount.latitude = 50;
-        cfg.mount.ra_hours = 5.5;       // 05:30:00
+        cfg.mount.ra_hours = 5.5;                            // 05:30:00
         cfg.mount.dec_deg = -(10 + 15 / 60.0 + 30 / 3600.0); // -10*15:30
         simulator = std::make_unique<Simulator>(cfg);
     }
