@@ -13,8 +13,12 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_report = 0;
 extern "C" void on_signal(int) {
     g_stop = 1;
+}
+extern "C" void on_report(int) {
+    g_report = 1;
 }
 
 } // namespace
@@ -37,6 +41,12 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // SIGUSR1 asks where the telescope truly points (scripts compare it with
+    // what mount software reads).
+    struct sigaction sr {};
+    sr.sa_handler = on_report;
+    sigemptyset(&sr.sa_mask);
+    sigaction(SIGUSR1, &sr, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     sim::Simulator simulator(opt.sim);
@@ -69,7 +79,17 @@ int main(int argc, char** argv) {
     std::printf("Ready. Ctrl-C stops.\n");
     std::fflush(stdout);
 
-    server.run([] { return g_stop != 0; });
+    server.run([&] {
+        if (g_report) {
+            g_report = 0;
+            double ra, dec;
+            simulator.pointing(&ra, &dec);
+            char text[96];
+            std::snprintf(text, sizeof text, "pointing RA %.6f h Dec %+.6f deg", ra, dec);
+            say(text); // even when quiet: it was asked for
+        }
+        return g_stop != 0;
+    });
     server.stop();
     std::printf("nocteris-sim: stopped, sockets and link removed\n");
     return 0;

@@ -192,10 +192,14 @@ void World::pulse(Dir d, double seconds, double t) {
     commit(s);
 }
 
-double World::altitude(double ra_hours, double dec_deg, double t) const {
+double World::sidereal_time(double t) const {
     const double lst0 = mc_.lst_hours < 0 ? mc_.ra_hours : mc_.lst_hours;
-    const double lst = lst0 + t * 1.0027379 / 3600.0;
-    const double ha = (lst - ra_hours) * 15.0 * DEG;
+    const double lst = std::fmod(lst0 + t * 1.0027379 / 3600.0, 24.0);
+    return lst < 0 ? lst + 24 : lst;
+}
+
+double World::altitude(double ra_hours, double dec_deg, double t) const {
+    const double ha = (sidereal_time(t) - ra_hours) * 15.0 * DEG;
     const double lat = mc_.latitude * DEG, dec = dec_deg * DEG;
     const double s = std::sin(lat) * std::sin(dec) + std::cos(lat) * std::cos(dec) * std::cos(ha);
     return std::asin(std::clamp(s, -1.0, 1.0)) / DEG;
@@ -216,7 +220,13 @@ bool World::go_to(double ra_hours, double dec_deg, double t, double* alt_out) {
     Segment s = evaluate(hist_.back(), now_);
     s.slewing = true;
     slew_field_ = field_for(ra_hours, dec_deg);
-    slew_end_ = now_ + dist / std::max(mc_.goto_speed, 0.01) + mc_.goto_settle;
+    slew_start_ = now_;
+    slew_travel_ = dist / std::max(mc_.goto_speed, 0.01);
+    slew_from_ra_ = ra0;
+    slew_from_dec_ = dec0;
+    slew_to_ra_ = ra_hours;
+    slew_to_dec_ = dec_deg;
+    slew_end_ = now_ + slew_travel_ + mc_.goto_settle;
     recompute(s);
     commit(s);
     return true;
@@ -224,6 +234,27 @@ bool World::go_to(double ra_hours, double dec_deg, double t, double* alt_out) {
 
 bool World::slewing(double t) const {
     return at(t).slewing;
+}
+
+void World::abort_slew(double t) {
+    advance_to(t);
+    if (slew_end_ < 0) return;
+    // Part of the way along, near enough a straight line in RA and Dec.
+    const double f = slew_travel_ > 0 ? std::min(1.0, (now_ - slew_start_) / slew_travel_) : 1.0;
+    const double dra = std::remainder(slew_to_ra_ - slew_from_ra_, 24.0);
+    double ra = std::fmod(slew_from_ra_ + f * dra, 24.0);
+    if (ra < 0) ra += 24;
+    const double dec = slew_from_dec_ + f * (slew_to_dec_ - slew_from_dec_);
+    Segment s = evaluate(hist_.back(), now_);
+    s.field = field_for(ra, dec);
+    s.field_t = now_;
+    s.slewing = false;
+    s.ra_m = 0;
+    s.ra_p = -mc_.backlash_ra / 2;
+    s.dec_m = s.dec_p = 0;
+    slew_end_ = -1;
+    recompute(s);
+    commit(s);
 }
 
 void World::focus(int dir, bool fast, double t) {

@@ -87,7 +87,12 @@ class World {
     // horizon or above the upper limit. altitude receives the target's.
     bool go_to(double ra_hours, double dec_deg, double t, double* altitude = nullptr);
     double altitude(double ra_hours, double dec_deg, double t) const;
+    double sidereal_time(double t) const; // local, hours
     bool slewing(double t) const;
+    // Stops a GoTo under way where the telescope has got to (:Q#).
+    void abort_slew(double t);
+    // The site latitude as the mount was told it (horizon checks follow it).
+    void set_latitude(double degrees) { mc_.latitude = degrees; }
 
     // Focuser: dir +1 in (F+), -1 out (F-), 0 stop.
     void focus(int dir, bool fast, double t);
@@ -151,6 +156,8 @@ class World {
     // A GoTo under way.
     double slew_end_ = -1;
     int slew_field_ = 0;
+    double slew_start_ = 0, slew_travel_ = 0; // when it set off, seconds under way
+    double slew_from_ra_ = 0, slew_from_dec_ = 0, slew_to_ra_ = 0, slew_to_dec_ = 0;
 };
 
 } // namespace sim

@@ -64,7 +64,7 @@ Simulates a Nocteris camera (main and autoguider CCD), an LX200 mount, the AO
 unit, the USB filter wheel and the serial filter box, all looking at one sky.
 The program finds the camera through a socket in ~/autosave/usb, the same way
 it finds a real one; the PC serial port is a pseudo-terminal linked as
-~/autosave/com<n>. Stop with Ctrl-C.
+~/autosave/com<n>. Stop with Ctrl-C; SIGUSR1 prints the true pointing.
 
 Camera:
   --model N             camera model code 1-8 (default 2)

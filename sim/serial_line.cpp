@@ -7,6 +7,21 @@ namespace sim {
 namespace {
 constexpr std::size_t MAX_COMMAND = 64; // longer is line noise, not a command
 constexpr std::size_t MAX_RECEIVED = 4096;
+
+// Control bytes (the GoTo bar is 0x7F) shown, not sent to the terminal.
+std::string printable(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        }
+    }
+    return out;
+}
 } // namespace
 
 SerialLine::SerialLine(std::string name, Lx200& mount, AoUnit& ao, FilterWheel& wheel,
@@ -32,11 +47,12 @@ void SerialLine::reply(const std::string& text) {
 }
 
 void SerialLine::lx200(double t) {
+    if (on_command) on_command(cmd_);
     std::string what;
     const std::string answer = mount_.command(cmd_, t, &what);
-    std::string text = ":" + cmd_ + "#";
+    std::string text = ":" + printable(cmd_) + "#";
     if (!what.empty()) text += "  " + what;
-    if (!answer.empty()) text += "  -> \"" + answer + "\"";
+    if (!answer.empty()) text += "  -> \"" + printable(answer) + "\"";
     note(text);
     reply(answer);
 }
@@ -89,6 +105,7 @@ void SerialLine::feed(const std::uint8_t* data, std::size_t n, double t) {
             state_ = State::Lx200;
             cmd_.clear();
         } else if (c == 0x06 && devices_.mount) {
+            note("ACK  -> \"P\"");
             reply("P"); // alignment query: polar mounted
         } else if ((c == 'G' || c == 'M') && devices_.ao) {
             state_ = State::Ao;

@@ -34,6 +34,9 @@ class SerialLine {
     const std::string& name() const { return name_; }
 
     std::function<void(const std::string&)> log;
+    // Told each whole LX200 command (the text between ':' and '#') as it
+    // arrives, before the mount acts on it.
+    std::function<void(const std::string&)> on_command;
 
   private:
     void lx200(double t);

@@ -43,6 +43,11 @@ double Simulator::now_locked() {
     return t;
 }
 
+void Simulator::pointing(double* ra_hours, double* dec_deg) {
+    std::lock_guard lock(mutex_);
+    world_->pointing(now_locked(), ra_hours, dec_deg);
+}
+
 double Simulator::now() {
     std::lock_guard lock(mutex_);
     return now_locked();

@@ -79,6 +79,9 @@ class Simulator {
     SerialLine& pc_line() { return *pc_; }
     std::mutex& mutex() { return mutex_; }
 
+    // The true pointing (RA hours, Dec degrees) now, whatever the mount reports.
+    void pointing(double* ra_hours, double* dec_deg);
+
     // Where what the simulator does is told (nothing by default).
     void set_log(std::function<void(const std::string&)> log);
 
