@@ -34,9 +34,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int PULSES = 200;
 constexpr int SHORTEST_MS = 50, LONGEST_MS = 1000;
-// What one write on the PC route costs the program (its settle waits): a
-// pulse shorter than that cannot stop in time, so it is counted apart too.
-constexpr int WRITE_COST_MS = 61;
 
 // The simulator served from its own thread, as nocteris-sim serves it, with
 // the arrival of every LX200 command stamped on the monotonic clock.
@@ -144,7 +141,6 @@ void BM_GuidePulseAccuracy(benchmark::State& state) {
     std::shuffle(lengths.begin(), lengths.end(), std::mt19937(12345)); // no drift with length
 
     std::vector<double> errors;
-    double max_long = 0;
     int over = 0;
     for (auto _ : state) {
         for (std::size_t i = 0; i < lengths.size(); ++i) {
@@ -160,7 +156,6 @@ void BM_GuidePulseAccuracy(benchmark::State& state) {
             const double err = std::abs(ms - lengths[i]);
             errors.push_back(err);
             if (err > 2.0) ++over;
-            if (lengths[i] >= WRITE_COST_MS) max_long = std::max(max_long, err);
         }
     }
     std::sort(errors.begin(), errors.end());
@@ -171,7 +166,6 @@ void BM_GuidePulseAccuracy(benchmark::State& state) {
     state.counters["err_p99_ms"] = quantile(errors, 0.99);
     state.counters["err_max_ms"] = errors.back();
     state.counters["over_2ms"] = over;
-    state.counters["err_max_long_ms"] = max_long; // pulses of WRITE_COST_MS or more
 }
 BENCHMARK(BM_GuidePulseAccuracy)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 

@@ -5,8 +5,8 @@
 #include "dialogs/guide_graph.h"
 #include "display/dib.h"
 #include "display/image_store.h"
-#include "platform/host_path.h"
 #include "guiding/guide_scale.h"
+#include "platform/host_path.h"
 #include "star/star_state.h"
 
 #include <QHBoxLayout>

@@ -8,6 +8,7 @@
 #include "settings/ini_file.h"
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -15,11 +16,6 @@
 SerialLinkState serial;
 
 namespace {
-
-void wait_until(std::uint32_t t) {
-    const auto left = static_cast<std::int32_t>(t - platform::now_ms());
-    if (left > 0) platform::sleep_ms(static_cast<std::uint32_t>(left));
-}
 
 // A mount reply as text: up to the '#' that ends it, at most 33 characters
 // and never past what arrived. A NUL in the reply ends the text too.
@@ -99,14 +95,37 @@ bool PCSerial_ready() {
     return serial.PC_Serial_check != 0;
 }
 
-void PCSerial_Write(int length) {
+namespace {
+
+// The waits of one write, held to a limit counted from its start.
+class WaitBudget {
+  public:
+    explicit WaitBudget(std::uint32_t limit) : start_(platform::now_ms()), limit_(limit) {}
+    void wait(std::uint32_t ms) const {
+        const std::uint32_t spent = platform::now_ms() - start_;
+        if (spent < limit_) platform::sleep_ms(std::min(ms, limit_ - spent));
+    }
+    std::uint32_t start() const { return start_; }
+
+  private:
+    std::uint32_t start_, limit_;
+};
+
+// The PC write and its settling: until 1 ms after the start, then 10 more.
+void pc_write(int length, const WaitBudget& budget) {
     if (length < 0) length = 0;
     if (length > COMMAND_TEXT) length = COMMAND_TEXT;
-    const std::uint32_t t = platform::now_ms() + 1;
     platform::SioPuts(cfg.PC_port, reinterpret_cast<const std::uint8_t*>(serial.AOUnitcommand),
                       length);
-    wait_until(t);
-    platform::sleep_ms(10);
+    const auto past = static_cast<std::int32_t>(platform::now_ms() - budget.start());
+    if (past < 1) budget.wait(static_cast<std::uint32_t>(1 - past));
+    budget.wait(10);
+}
+
+} // namespace
+
+void PCSerial_Write(int length) {
+    pc_write(length, WaitBudget(UINT32_MAX));
 }
 
 void PCSerial_Read() {
@@ -115,7 +134,7 @@ void PCSerial_Read() {
     platform::SioRxClear(cfg.PC_port);
 }
 
-void WriteSerial(int port, const char* text, int length) {
+void WriteSerial(int port, const char* text, int length, std::uint32_t wait_limit_ms) {
     if (!text) text = "";
     if (length < 0) length = 0;
     if (pc_serial_route()) {
@@ -124,8 +143,9 @@ void WriteSerial(int port, const char* text, int length) {
         const size_t n = ::strnlen(text, COMMAND_TEXT - 1);
         std::memmove(serial.AOUnitcommand, text, n);
         std::memset(serial.AOUnitcommand + n, 0, sizeof serial.AOUnitcommand - n);
-        PCSerial_Write(length);
-        platform::sleep_ms(50);
+        const WaitBudget budget(wait_limit_ms);
+        pc_write(length, budget);
+        budget.wait(50); // for the device
         return;
     }
     if (length > CAMERA_SERIAL_MAX) length = CAMERA_SERIAL_MAX;

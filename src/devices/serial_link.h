@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 // The serial accessory link: the mount, the AO unit and the filter box on the
 // camera's two serial ports (requests 10 and 11 through the camera) or on one
@@ -41,8 +42,9 @@ void reset_serial_link_state();
 bool pc_serial_route();
 
 // Sends `length` bytes of `text` (up to its terminating NUL; the rest of the
-// count is zeros).
-void WriteSerial(int port, const char* text, int length);
+// count is zeros). On the PC route the waits after the bytes last at most
+// `wait_limit_ms`: a timed move's start must not hold back its stop.
+void WriteSerial(int port, const char* text, int length, std::uint32_t wait_limit_ms = UINT32_MAX);
 // Reads a reply into ReportBuffer; a 33-byte read also fills `move_error`.
 void ReadSerial(int port, int length);
 // Reads a slew command's status reply and fills `scope_error`.

@@ -124,9 +124,9 @@ void GuideGraph::paintEvent(QPaintEvent*) {
         const Sample& v = samples_[i];
         const double w = std::max(1.0, step * 0.8);
         if (v.ra_ms)
-            p.fillRect(QRectF(xpos(i) - w, bars_mid,
-                              w, -std::abs(v.ra_ms) * bars_half / pulse_span),
-                       X_COLOUR);
+            p.fillRect(
+                QRectF(xpos(i) - w, bars_mid, w, -std::abs(v.ra_ms) * bars_half / pulse_span),
+                X_COLOUR);
         if (v.dec_ms)
             p.fillRect(QRectF(xpos(i), bars_mid, w, std::abs(v.dec_ms) * bars_half / pulse_span),
                        Y_COLOUR);

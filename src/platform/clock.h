@@ -11,6 +11,24 @@ std::uint32_t now_ms();
 // window is repainted meanwhile (while_waiting).
 void sleep_ms(std::uint32_t ms);
 
+// A timed interval from the moment it is made, at the clock's finest
+// resolution: guide pulses are timed by it. The window is kept painted
+// while much of it is left, and the last stretch is waited out without
+// other work, so that nothing delays the end.
+class Interval {
+  public:
+    explicit Interval(std::uint32_t ms);
+    // Returns when the interval is over (at once when it already is).
+    void wait() const;
+    // Whole milliseconds left, 0 when over.
+    std::uint32_t left_ms() const;
+
+  private:
+    std::uint32_t start_ms_ = 0; // virtual clock
+    std::int64_t end_ns_ = 0;    // real clock
+    std::uint32_t ms_ = 0;
+};
+
 // Test clock: time moves only when the test says so, plus an optional step on
 // every read so that busy waits written as "until now_ms() >= end" finish.
 class VirtualClock {

@@ -38,8 +38,9 @@ std::uint32_t pulse_ms() {
     return tele.slew_time > 0 ? static_cast<std::uint32_t>(tele.slew_time) : 0;
 }
 
-void send(const char* text, int length = LX200_COMMAND_BYTES) {
-    WriteSerial(serial.Port, text, length);
+void send(const char* text, int length = LX200_COMMAND_BYTES,
+          std::uint32_t wait_limit_ms = UINT32_MAX) {
+    WriteSerial(serial.Port, text, length, wait_limit_ms);
 }
 
 void relays(unsigned char bits) {
@@ -54,18 +55,22 @@ void lx200_pulse(char dir, std::uint32_t& t) {
     move[3] = halt[3] = dir;
     send("#:RG#");
     wait_until(t);
-    t = now() + pulse_ms();
-    send(move);
-    wait_until(t);
+    // The pulse is timed from just before the move goes out; the write's own
+    // settling must not hold back the stop.
+    const platform::Interval pulse(pulse_ms());
+    send(move, LX200_COMMAND_BYTES, pulse_ms());
+    pulse.wait();
     send(halt);
+    t = now();
 }
 
 void relay_pulse(unsigned char bit, std::uint32_t& t) {
     wait_until(t);
-    t = now() + pulse_ms();
+    const platform::Interval pulse(pulse_ms());
     relays(bit);
-    wait_until(t);
+    pulse.wait();
     relays(0);
+    t = now();
 }
 
 int relay_bit(char dir) {

@@ -46,6 +46,14 @@ TEST_F(MountPcRouteTest, PulseStillLastsSlewTimeWhenTheWritesAreSlow) {
     // Rate 0..61 (settled past 20), move 61..122, stop at 61 + 150, its
     // write 61 ms, then the trailing 4.
     EXPECT_EQ(clock.peek(), 211u + 61u + 4u);
+
+    // A pulse shorter than a write's settling: its stop still goes out on
+    // time, the move's settling cut short.
+    tele.slew_time = 30;
+    clock.set(0);
+    drive_slew();
+    EXPECT_EQ(pty.take(15), "#:RG##:Ms##:Qs#");
+    EXPECT_EQ(clock.peek(), 61u + 30u + 61u + 4u);
 }
 
 } // namespace
