@@ -16,7 +16,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -98,6 +101,26 @@ void TInfoDialog::take_focal_length() {
     if (ok && mm > 0) set_guide_focal_length_mm(mm);
     focal_->setText(QString::number(guide_focal_length_mm(), 'f', 0));
     graph_->set_scale(guide_arcsec_per_pixel());
+}
+
+void TInfoDialog::show_frame(const unsigned short* pixels, int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    const int n = width * height;
+    std::vector<unsigned short> sorted(pixels, pixels + n);
+    std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.end());
+    const double low = sorted[n / 2];
+    const double high =
+        std::max(low + 1.0, static_cast<double>(*std::max_element(pixels, pixels + n)));
+    QImage frame(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y) {
+        uchar* row = frame.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const double v = std::clamp((pixels[y * width + x] - low) / (high - low), 0.0, 1.0);
+            row[x] = static_cast<uchar>(std::sqrt(v) * 255); // faint wings stay visible
+        }
+    }
+    focus_ = frame;
+    picture_->update();
 }
 
 void TInfoDialog::add_frame(double ex, double ey, int ra_ms, int dec_ms) {

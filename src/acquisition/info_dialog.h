@@ -21,6 +21,9 @@ class TInfoDialog : public QDialog {
     // position in steps, and reloads the focus bitmap.
     void InfoUpdate(int slew_time_x, int slew_time_y, int ao_ns, int ao_ew);
 
+    // Shows a guide frame of 16-bit pixels instead of the focus bitmap,
+    // stretched from its background to its brightest pixel.
+    void show_frame(const unsigned short* pixels, int width, int height);
     // One guide frame for the graph: error in pixels, pulses in ms signed
     // by the error they correct.
     void add_frame(double ex, double ey, int ra_ms, int dec_ms);

@@ -135,6 +135,9 @@ class TNocterisWindow : public QAbstractScrollArea {
     void Nocteris_Camera();
     void QV_Control();
     void CmControl();
+    void CmTrainGuide();
+    void CmStartGuide();
+    void GuideTelescope();
     void CmINI();
     void Subtract_Image();
     void Flat_Image();
