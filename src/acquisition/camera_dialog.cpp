@@ -424,7 +424,10 @@ QWidget* TQVDialog::build_guiding_column() {
     // East); the release, by mouse or key, stops the move.
     for (auto [bar, minus, plus] : {std::tuple{ns_bar, 'n', 's'}, std::tuple{ew_bar, 'w', 'e'}}) {
         bar->setRange(0, 2);
+        bar->setPageStep(1);
         bar->setValue(1);
+        bar->setToolTip(minus == 'n' ? "Hold an arrow: left North, right South"
+                                     : "Hold an arrow: left West, right East");
         bar->installEventFilter(this);
         const char m = minus, p = plus;
         QScrollBar* b = bar;
@@ -666,8 +669,10 @@ void TQVDialog::reload_picture() {
     picture_image_ = QImage();
     if (!disp.focussed || !picture_) return;
     Dib dib;
-    if (!load_dib(platform::host_path(disp.BMPname_main), dib) || dib.width < 1 || dib.height < 1)
-        return;
+    // While a training runs the display writes its frames to the guide
+    // window's file.
+    const char* file = guide.training ? disp.BMPname_focus : disp.BMPname_main;
+    if (!load_dib(platform::host_path(file), dib) || dib.width < 1 || dib.height < 1) return;
     // Each picture pixel shows the brightest of the pixels it covers, so
     // stars a few pixels wide stay visible at a quarter of the size.
     const QImage full = dib_image(dib);
@@ -798,6 +803,7 @@ class DialogTraining : public TrainingHost {
         d_.setWindowTitle(QString::fromLatin1(caption));
     }
     bool take_image() override {
+        disp.focussed = 1; // the picture shows the training's frames
         bool whole = false;
         camera_dialog_pass(&whole);
         d_.reload_picture();
