@@ -15,7 +15,6 @@
 #include "guiding/camera_training.h"
 #include "guiding/guiding_state.h"
 #include "settings/settings.h"
-#include "sim/sim_test_util.h"
 #include "star/centroid.h"
 #include "star/star_state.h"
 #include "support/gui_test.h"
@@ -375,16 +374,7 @@ TEST_F(CameraDialogTest, GuidingControlsTrainSwitchTestTheDrivesAndStartGuiding)
     EXPECT_EQ(d.windowTitle(), "Nocteris Control Interface");
     acq.exposure = 1000;
     QV_camera_read();
-    std::vector<std::uint16_t> px(image_int, image_int + disp.intlength);
-    simtest::Peak best{0, 0, 0};
-    for (const auto& st : simtest::find_stars(px, disp.width1, disp.height1))
-        if (st.value > best.value && st.value < 40000 && st.x > 80 && st.y > 80 &&
-            st.x < disp.width1 - 80 && st.y < disp.height1 - 80)
-            best = st;
-    ASSERT_EQ(find_centre(best.x, best.y, image_int, cfg.star_mask), 0);
-    guide.pick_xcent = guide.xcent;
-    guide.pick_ycent = guide.ycent;
-    guide.picked_star = 1;
+    ASSERT_TRUE(pick_brightest_star(image_int));
     press(&d, 727);
     EXPECT_EQ(d.windowTitle(), CAMERA_CONTROL_CAPTION);
     EXPECT_FALSE(d.training());

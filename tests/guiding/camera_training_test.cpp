@@ -1,22 +1,25 @@
-// The camera dialog's eight-position training on the simulated sky: the
-// model it finds for the known guide rate and camera angle, its captions
-// and log, and a lost star that leaves the old model in place.
+// The camera dialog's guiding on the simulated sky: the eight-position
+// training's model for the known guide rate and camera angle, its captions
+// and log, a lost star that leaves the old model in place, and a
+// self-guided series that holds the picked star.
 #include "../acquisition/acq_sim.h"
-#include "../sim/sim_test_util.h"
 
 #include "acquisition/camera_controls.h"
+#include "acquisition/guide_hook.h"
 #include "acquisition/readout.h"
+#include "acquisition/selfguide_controls.h"
+#include "acquisition/sequence.h"
 #include "devices/serial_link.h"
 #include "display/image_store.h"
 #include "guiding/camera_training.h"
 #include "guiding/guide_loop.h"
 #include "guiding/guiding_state.h"
+#include "guiding/sequence_guiding.h"
 #include "platform/host_path.h"
 #include "star/centroid.h"
 #include "star/star_state.h"
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -29,7 +32,7 @@ namespace {
 class DialogHost : public TrainingHost {
   public:
     std::vector<std::string> captions;
-    int images = 0, refreshes = 0;
+    int images = 0;
     std::function<void(int)> spoil; // image number, from 0
     void set_caption(const char* c) override { captions.emplace_back(c); }
     bool take_image() override {
@@ -39,11 +42,14 @@ class DialogHost : public TrainingHost {
         ++images;
         return whole;
     }
-    void refresh() override { ++refreshes; }
 };
 
 class CameraTraining : public AcqSim {
   protected:
+    void TearDown() override {
+        install_sequence_guiding(nullptr);
+        AcqSim::TearDown();
+    }
     void begin(sim::Config c) {
         c.mount.pe_amplitude = 0;
         start(c, false);
@@ -58,22 +64,10 @@ class CameraTraining : public AcqSim {
         serial.Port = 0;
         pick();
     }
-    // The brightest star well inside the frame, picked as the dialog does.
     void pick() {
         acq.exposure = 1000;
         ASSERT_TRUE(QV_full_read());
-        std::vector<std::uint16_t> px(image, image + disp.intlength);
-        simtest::Peak best{0, 0, 0};
-        for (const auto& s : simtest::find_stars(px, disp.width1, disp.height1))
-            if (s.value > best.value && s.value < 40000 && s.x > 80 && s.y > 80 &&
-                s.x < disp.width1 - 80 && s.y < disp.height1 - 80)
-                best = s;
-        ASSERT_GT(best.value, 0);
-        ASSERT_EQ(find_centre(best.x, best.y, image, cfg.star_mask), 0);
-        guide.pick_xcent = guide.xcent;
-        guide.pick_ycent = guide.ycent;
-        guide.picked_star = 1;
-        guide.cur_rad = cfg.star_mask;
+        ASSERT_TRUE(pick_brightest_star(image));
     }
     // The simulator's rates, pixels a second of guide pulse.
     double dec_rate() const {
@@ -106,11 +100,6 @@ TEST_F(CameraTraining, FindsTheGuideRatesAndTheAxesOfAnUnrotatedCamera) {
     EXPECT_EQ(autoguide.training_pos, 7);
     EXPECT_EQ(guide.training, 0);
     EXPECT_TRUE(ini_written());
-    std::printf("angle 0: RA %d,%d rate %d  Dec %d,%d rate %d  backlash RA %d Dec %d  theta %.3f "
-                "quadrant %d (true RA %.2f Dec %.2f px/s)\n",
-                autoguide.RA_x, autoguide.RA_y, autoguide.RA_rate, autoguide.Dec_x, autoguide.Dec_y,
-                autoguide.Dec_rate, autoguide.RA_backlash, autoguide.Dec_backlash, autoguide.theta,
-                autoguide.quadrant, ra_rate(), dec_rate());
 
     // Eight images, the captions in order, and the result in one box.
     EXPECT_EQ(host.images, 8);
@@ -136,11 +125,6 @@ TEST_F(CameraTraining, ARotatedCameraTurnsTheAxes) {
     begin(c);
     DialogHost host;
     ASSERT_EQ(eight_position_training(host), GUIDE_DONE);
-    std::printf("angle 30: RA %d,%d rate %d  Dec %d,%d rate %d  backlash RA %d Dec %d  theta "
-                "%.3f quadrant %d\n",
-                autoguide.RA_x, autoguide.RA_y, autoguide.RA_rate, autoguide.Dec_x, autoguide.Dec_y,
-                autoguide.Dec_rate, autoguide.RA_backlash, autoguide.Dec_backlash, autoguide.theta,
-                autoguide.quadrant);
     // The rates do not depend on the angle; both vectors now have two parts.
     EXPECT_NEAR(autoguide.RA_rate, ra_rate(), 0.25 * ra_rate() + 1);
     EXPECT_NEAR(autoguide.Dec_rate, dec_rate(), 0.25 * dec_rate() + 1);
@@ -183,19 +167,36 @@ TEST_F(CameraTraining, AStarLostAtStepFiveLeavesTheModelAsItWas) {
         EXPECT_EQ(b.text, "Sorry, Guide Area Overexposed, unable to find accurate centre");
 }
 
-TEST_F(CameraTraining, NothingRunsWithoutAPickedStarOrADrive) {
-    begin({});
-    DialogHost host;
-    guide.picked_star = 0;
-    EXPECT_EQ(eight_position_training(host), GUIDE_REFUSED);
-    EXPECT_TRUE(ui.boxes.empty());
-    guide.picked_star = 1;
-    cfg.telescope = 'n';
-    EXPECT_EQ(eight_position_training(host), GUIDE_REFUSED);
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Telescope interface not set or camera not found");
-    EXPECT_EQ(host.images, 0);
-    EXPECT_TRUE(host.captions.empty());
+struct SeriesHost : SequenceHost {
+    int shows = 0;
+    bool run_dialog() override { return true; }
+    void show_image() override { ++shows; }
+};
+
+TEST_F(CameraTraining, ASelfGuidedSeriesHoldsTheStarOnADriftingMount) {
+    sim::Config c;
+    c.mount.drift_ra = 0.5; // some 13 px over the series unguided
+    begin(c);
+    install_guiding_hooks();
+    cfg.gotcontrolbox = 1;
+    cfg.slewx = 4; // the trained rates on this sky
+    cfg.slewy = 5;
+    ASSERT_EQ(set_self_guiding(), SelfGuideResult::On);
+    cfg.continuous = 1;
+    const auto field = [&](double* x, double* y) {
+        simulator->camera().main_sensor().project(simulator->world().view(simulator->now()), 0, 0,
+                                                  x, y);
+    };
+    double x0, y0, x, y;
+    field(&x0, &y0);
+    SeriesHost host;
+    ui.on_pump = [&] { return host.shows >= 12 ? 1 : 0; };
+    ASSERT_TRUE(camera_start_prepare());
+    run_exposure_sequence(host);
+    field(&x, &y);
+    EXPECT_EQ(host.shows, 12);
+    EXPECT_LT(std::hypot(x - x0, y - y0), 1.5);
+    EXPECT_EQ(autoguide.x1, guide.pick_xcent); // the reference is the pick
 }
 
 } // namespace
