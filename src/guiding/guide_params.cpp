@@ -77,10 +77,6 @@ void toggle_use_trained() {
     autoguide.use_trained = autoguide.trained && !autoguide.use_trained;
 }
 
-void toggle_ignore_backlash() {
-    cfg.ignore_backlash = !cfg.ignore_backlash;
-}
-
 void toggle_ignore_angle() {
     cfg.ignore_RA_angle = !cfg.ignore_RA_angle;
 }

@@ -20,9 +20,7 @@ bool ew_swapped();
 // "Use Defaults" / "Use Trained" (729): with a trained model, switches
 // between it and the defaults; without one the defaults stay in use.
 void toggle_use_trained();
-// "Ignore Backlash" (744) and the angle switch, which takes guider guiding
-// out of angle mode.
-void toggle_ignore_backlash();
+// "Ignore RA Angle": takes guider guiding out of angle mode.
 void toggle_ignore_angle();
 
 // "Test Telescope Drives" (721 N/S, 722 E/W): a press on a bar's arrow moves
