@@ -51,8 +51,8 @@ struct AcquisitionState {
     int startguiding = 0;
     int darkframe_loaded = 0;
     int flatfield_loaded = 0;
-    int last_selfguided = 0;
-    int progress = 0; // 0..255
+    int last_selfguided = 0; // the self-guided series has its reference
+    int progress = 0;        // 0..255
 
     // The camera dialog.
     int min_exp = 1;
@@ -64,6 +64,16 @@ struct AcquisitionState {
     int use_darkframe = 0;
     int taking_darkframe = 0;
     char darkframe_base_text[40] = "";
+
+    // Self-guiding: the exposure it was switched on with (kept for the next
+    // time), the frame-switch flags of the read-out mode and the dark frames.
+    char selfguiding_exp_range = 's';
+    int selfguiding_exp_value = 0; // 0: none remembered yet
+    int selfguiding_exposure = 0;  // ms, worked out at each sequence start
+    int selfguidinghigh = 0;
+    int selfguiding21 = 0;
+    int darkframes = 0;
+    int selfguidingframes = 1;
 };
 
 // Whether this image's corrections were applied, for the processing notes.

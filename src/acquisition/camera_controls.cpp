@@ -161,6 +161,7 @@ bool take_photo(const char* text) {
 const char* take_photo_refusal() {
     const bool auto_merging = !cfg.continuous && !guide.selfguiding && seq.no_images > 1;
     if (auto_merging && !acq.slew_sum_alt && !guide.picked_star) return AUTO_MERGE_NEEDS_STAR;
+    if (guide.selfguiding && !guide.picked_star) return SELFGUIDE_NEEDS_STAR;
     return nullptr;
 }
 

@@ -56,6 +56,11 @@ constexpr const char* AUTO_MERGE_NEEDS_STAR =
     "Auto Merging stacks the images on a guide star.\nPress \"Select Guide Star\" and click "
     "a star in the picture first, or choose the Alternative Slew Method.";
 
+// Self-guiding corrects on the picked star: without one it could not guide.
+constexpr const char* SELFGUIDE_NEEDS_STAR =
+    "Self-guiding corrects the telescope on a guide star.\nPress \"Select Guide Star\" and "
+    "click a star in the picture first.";
+
 // "Series Exposure" toggles series mode; switching it on also switches on
 // automatic saving, switching it off leaves saving as it is.
 void toggle_series_exposure();

@@ -4,6 +4,7 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/camera_controls.h"
 #include "acquisition/filter_wheel.h"
+#include "acquisition/selfguide_controls.h"
 #include "acquisition/sequence.h"
 #include "dialogs/controls.h"
 #include "dialogs/dib_image.h"
@@ -12,6 +13,8 @@
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
 #include "files/file_state.h"
+#include "guiding/camera_training.h"
+#include "guiding/guide_loop.h"
 #include "guiding/guide_params.h"
 #include "guiding/guiding_state.h"
 #include "platform/clock.h"
@@ -36,8 +39,11 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <QKeyEvent>
+
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -402,12 +408,38 @@ QWidget* TQVDialog::build_guiding_column() {
     int row = 0;
     gg->addWidget(label(guiding, "Test Telescope Drives"), row++, 0, 1, 4);
     gg->addWidget(label(guiding, "N / S"), row, 0);
-    gg->addWidget(make_bar(guiding, 721, 100), row, 1);
+    QScrollBar* ns_bar = make_bar(guiding, 721, 100);
+    QScrollBar* ew_bar = make_bar(guiding, 722, 100);
+    gg->addWidget(ns_bar, row, 1);
     gg->addWidget(label(guiding, "E / W"), row, 2, Qt::AlignRight);
-    gg->addWidget(make_bar(guiding, 722, 100), row++, 3);
-    gg->addWidget(make_button(guiding, 727, "Train"), row, 0);
+    gg->addWidget(ew_bar, row++, 3);
+    QPushButton* train = make_button(guiding, 727, "Train");
+    QPushButton* use_default = make_button(guiding, 729, "Use Defaults");
+    gg->addWidget(train, row, 0);
     gg->addWidget(make_readout(guiding, 728, {16, FRAME}), row, 1, 1, 2);
-    gg->addWidget(make_button(guiding, 729, "Use Defaults"), row++, 3);
+    gg->addWidget(use_default, row++, 3);
+    connect(train, &QPushButton::clicked, this, &TQVDialog::Train);
+    connect(use_default, &QPushButton::clicked, this, &TQVDialog::SetDefault);
+    // The arrows act while held: left is North (or West), right South (or
+    // East); the release, by mouse or key, stops the move.
+    for (auto [bar, minus, plus] : {std::tuple{ns_bar, 'n', 's'}, std::tuple{ew_bar, 'w', 'e'}}) {
+        bar->setRange(0, 2);
+        bar->setPageStep(1);
+        bar->setValue(1);
+        bar->setToolTip(minus == 'n' ? "Hold an arrow: left North, right South"
+                                     : "Hold an arrow: left West, right East");
+        bar->installEventFilter(this);
+        const char m = minus, p = plus;
+        QScrollBar* b = bar;
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this, b, m, p](int action) {
+            const ScrollAction a = scroll_action(action);
+            if (a == ScrollAction::LineLeft || a == ScrollAction::PageLeft)
+                drive_test_press(m);
+            else if (a == ScrollAction::LineRight || a == ScrollAction::PageRight)
+                drive_test_press(p);
+            b->setSliderPosition(1);
+        });
+    }
 
     auto* params = new QGridLayout;
     params->addWidget(label(guiding, "Guiding Parameters"), 0, 0);
@@ -435,7 +467,13 @@ QWidget* TQVDialog::build_guiding_column() {
     params->addWidget(latest, 6, 2);
     params->setColumnStretch(3, 1);
     gg->addLayout(params, row++, 0, 1, 4);
-    gg->addWidget(make_check(guiding, 744, "Ignore Backlash"), row++, 0, 1, 4);
+    gg->addWidget(make_check(guiding, 744, "Ignore Backlash"), row, 0, 1, 2);
+    QCheckBox* angle = make_check(guiding, "ignore_angle", "Ignore RA Angle");
+    gg->addWidget(angle, row++, 2, 1, 2);
+    connect(angle, &QCheckBox::clicked, this, [this] {
+        toggle_ignore_angle();
+        show_values();
+    });
     QCheckBox* ns = make_check(guiding, 745, "Swap n/s direction");
     QCheckBox* ew = make_check(guiding, 746, "Swap e/w direction");
     gg->addWidget(ns, row, 0, 1, 2);
@@ -443,8 +481,16 @@ QWidget* TQVDialog::build_guiding_column() {
     gg->addWidget(label(guiding, "Guiding Mode"), row, 0);
     gg->addWidget(make_readout(guiding, 761, {14, FRAME}), row, 1, 1, 2);
     gg->addWidget(make_button(guiding, 762, "Switch"), row++, 3);
-    gg->addWidget(make_button(guiding, 15, "Start Guiding"), row++, 0, 1, 4);
+    QCheckBox* self = make_check(guiding, 135, "Self Guiding");
+    QCheckBox* self_dark = make_check(guiding, 138, "Self Guide Dark Frame");
+    gg->addWidget(self, row, 0, 1, 2);
+    gg->addWidget(self_dark, row++, 2, 1, 2);
+    QPushButton* start_guiding = make_button(guiding, 15, "Start Guiding");
+    gg->addWidget(start_guiding, row++, 0, 1, 4);
     v->addWidget(guiding);
+    connect(self, &QCheckBox::clicked, this, &TQVDialog::SetSelfGuiding);
+    connect(self_dark, &QCheckBox::clicked, this, &TQVDialog::SetSelfGuidingDarkframe);
+    connect(start_guiding, &QPushButton::clicked, this, &TQVDialog::StartAutoGuide);
 
     connect(change, &QPushButton::clicked, this, [this] {
         take_typed();
@@ -491,10 +537,9 @@ QWidget* TQVDialog::build_guiding_column() {
     v->addWidget(ao);
     v->addStretch(1);
 
-    // Guiding, the drive tests, training and the AO unit are run from their
-    // own parts of the program; here they are shown but not offered.
-    for (int id :
-         {15, 721, 722, 727, 729, 762, 763, 764, 765, 766, 767, 768, 769, 770, 771, 772, 773, 774})
+    // The AO unit cannot be driven yet, so neither it nor the mode switch
+    // is offered.
+    for (int id : {762, 763, 764, 765, 766, 767, 768, 769, 770, 771, 772, 773, 774})
         if (auto* w = find_control<QWidget>(this, id)) w->setEnabled(false);
     show_guiding_defaults();
     return column;
@@ -564,6 +609,9 @@ void TQVDialog::show_values() {
     set_check(780, guide.bin_focus_frame);
     set_check(725, acq.use_darkframe);
     set_check(744, cfg.ignore_backlash);
+    if (auto* b = findChild<QCheckBox*>("ignore_angle")) b->setChecked(cfg.ignore_RA_angle);
+    set_check(135, guide.selfguiding);
+    set_check(138, guide.selfguiding_darkframe);
     set_check(745, ns_swapped());
     set_check(746, ew_swapped());
     set_check(781, acq.auto_advance);
@@ -607,8 +655,12 @@ void TQVDialog::show_values() {
     set_number(766, cfg.AOUnit_yrate);
     set_text(773, cfg.AOUnitModeParallel ? "Parallel" : "Serial");
 
-    enable(107, !previewing_);
-    enable(724, !previewing_);
+    const bool busy = previewing_ || training_;
+    enable(107, !busy);
+    enable(724, !busy);
+    enable(727, !busy);
+    enable(15, !busy);
+    enable(1, !busy);
     enable(108, previewing_);
     if (picture_) picture_->update();
 }
@@ -617,8 +669,10 @@ void TQVDialog::reload_picture() {
     picture_image_ = QImage();
     if (!disp.focussed || !picture_) return;
     Dib dib;
-    if (!load_dib(platform::host_path(disp.BMPname_main), dib) || dib.width < 1 || dib.height < 1)
-        return;
+    // While a training runs the display writes its frames to the guide
+    // window's file.
+    const char* file = guide.training ? disp.BMPname_focus : disp.BMPname_main;
+    if (!load_dib(platform::host_path(file), dib) || dib.width < 1 || dib.height < 1) return;
     // Each picture pixel shows the brightest of the pixels it covers, so
     // stars a few pixels wide stay visible at a quarter of the size.
     const QImage full = dib_image(dib);
@@ -725,6 +779,7 @@ void TQVDialog::picture_move(QPoint at) {
 }
 
 void TQVDialog::picture_click(QPoint at, bool right) {
+    drive_test_release(); // a click also stops a test move
     picture_move(at);
     if (right) guide.centre_it = 1;
     if (dialog_pick_star(at.x(), at.y()) == PickResult::NotArmed) return;
@@ -734,10 +789,87 @@ void TQVDialog::picture_click(QPoint at, bool right) {
 
 void TQVDialog::done(int result) {
     acq.stopit = 1; // closing ends the preview loop at its next pass
+    training_stop_ = true;
+    drive_test_release(); // and never leaves the mount moving
     QDialog::done(result);
 }
 
+// The training's view of the dialog: its caption, its image command with the
+// picture, and a click that ends the run.
+class DialogTraining : public TrainingHost {
+  public:
+    explicit DialogTraining(TQVDialog& d) : d_(d) {}
+    void set_caption(const char* caption) override {
+        d_.setWindowTitle(QString::fromLatin1(caption));
+    }
+    bool take_image() override {
+        disp.focussed = 1; // the picture shows the training's frames
+        bool whole = false;
+        camera_dialog_pass(&whole);
+        d_.reload_picture();
+        d_.show_values();
+        d_.picture_->repaint();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return whole;
+    }
+    void refresh() override { d_.show_values(); }
+    bool stop_requested() override { return d_.training_stop_; }
+
+  private:
+    TQVDialog& d_;
+};
+
+void TQVDialog::Train() {
+    if (previewing_ || training_) return;
+    take_typed();
+    training_ = true;
+    training_stop_ = false;
+    qApp->installEventFilter(this);
+    show_values();
+    DialogTraining host(*this);
+    GuideLog log;
+    eight_position_training(host, &log);
+    qApp->removeEventFilter(this);
+    training_ = false;
+    show_values();
+}
+
+void TQVDialog::SetDefault() {
+    toggle_use_trained();
+    show_values();
+}
+
+void TQVDialog::StartAutoGuide() {
+    if (!exposure_edit_ || !start_auto_guide(exposure_edit_->text().toLatin1().constData())) return;
+    accept();
+}
+
+void TQVDialog::SetSelfGuiding() {
+    take_typed();
+    set_self_guiding();
+    show_values();
+}
+
+void TQVDialog::SetSelfGuidingDarkframe() {
+    take_typed();
+    set_self_guiding_darkframe();
+    show_values();
+}
+
 bool TQVDialog::eventFilter(QObject* obj, QEvent* ev) {
+    // A test move lasts while its arrow is held.
+    if (obj->objectName() == id_name(721) || obj->objectName() == id_name(722)) {
+        if (ev->type() == QEvent::MouseButtonRelease ||
+            (ev->type() == QEvent::KeyRelease && !static_cast<QKeyEvent*>(ev)->isAutoRepeat()))
+            drive_test_release();
+    }
+    // During a training a click anywhere in the dialog ends it, and does
+    // nothing else.
+    if (training_ && ev->type() == QEvent::MouseButtonPress && obj->isWidgetType() &&
+        static_cast<QWidget*>(obj)->window() == this) {
+        training_stop_ = true;
+        return true;
+    }
     if (previewing_ && ev->type() == QEvent::MouseButtonPress && obj->isWidgetType()) {
         auto* w = static_cast<QWidget*>(obj);
         if (static_cast<QMouseEvent*>(ev)->button() == Qt::LeftButton && w->window() == this)

@@ -22,12 +22,18 @@ class TQVDialog : public QDialog {
     bool previewing() const { return previewing_; }
 
     // Buttons.
-    void StartExposure(); // 1 "Take Photo"
-    void Start();         // 107
-    void Stop();          // 108
-    void TakeDarkframe(); // 724
-    void SetPickStar();   // 726
-    void Help();          // 9
+    void StartExposure();           // 1 "Take Photo"
+    void Start();                   // 107
+    void Stop();                    // 108
+    void TakeDarkframe();           // 724
+    void SetPickStar();             // 726
+    void Help();                    // 9
+    void Train();                   // 727, the eight-position training
+    void SetDefault();              // 729
+    void StartAutoGuide();          // 15
+    void SetSelfGuiding();          // 135
+    void SetSelfGuidingDarkframe(); // 138
+    bool training() const { return training_; }
 
     // Picture clicks and moves, in picture coordinates (its top-left pixel is
     // the dialog point (14, 90) of the quarter-scale layout).
@@ -60,6 +66,9 @@ class TQVDialog : public QDialog {
     QLineEdit* exposure_edit_ = nullptr;
     QImage picture_image_;
     bool previewing_ = false;
+    bool training_ = false;
+    bool training_stop_ = false;
+    friend class DialogTraining;
 };
 
 // Runs the dialog modally; true when it closed through "Take Photo".

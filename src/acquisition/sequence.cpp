@@ -2,7 +2,9 @@
 #include "platform/command_ids.h"
 
 #include "acquisition/acquisition_state.h"
+#include "acquisition/guide_hook.h"
 #include "acquisition/readout.h"
+#include "acquisition/selfguide_controls.h"
 #include "devices/camera_models.h"
 #include "devices/camera_protocol.h"
 #include "devices/transport.h"
@@ -359,6 +361,7 @@ void run_exposure_sequence(SequenceHost& host) {
     disp.FITS_Pixheight = 0.0083;
 
     seq.exposure = static_cast<int>(exposure_from_range(cfg.exp_range, cfg.exp_value));
+    acq.selfguiding_exposure = static_cast<int>(selfguiding_exposure_ms());
     if (static_cast<std::uint32_t>(seq.exposure) < static_cast<std::uint32_t>(acq.download_time) &&
         cfg.highres_intl) {
         cfg.highres_intl = 0;
@@ -461,6 +464,8 @@ void run_exposure_sequence(SequenceHost& host) {
         } while (seq.no_images > 0);
 
         if (read && !shown) CmShowImage(host);
+        if (read && sequence_guiding_due())
+            if (SequenceGuiding* g = sequence_guiding()) g->correct(image);
         if (!seq.cont_work) break;
         disp.non_guiding = 1;
         files.start_exp = std::time(nullptr);

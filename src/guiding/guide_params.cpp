@@ -4,6 +4,7 @@
 #include "guiding/guiding_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "telescope/mount_controls.h"
 
 #include <algorithm>
 #include <climits>
@@ -70,6 +71,26 @@ bool ns_swapped() {
 
 bool ew_swapped() {
     return cfg.e != 'e';
+}
+
+void toggle_use_trained() {
+    autoguide.use_trained = autoguide.trained && !autoguide.use_trained;
+}
+
+void toggle_ignore_angle() {
+    cfg.ignore_RA_angle = !cfg.ignore_RA_angle;
+}
+
+bool drive_test_press(char which) {
+    if (cfg.telescope == 'l') return pad_press(which);
+    if (cfg.telescope == 'b') return socket_pad_press(which);
+    return false;
+}
+
+bool drive_test_release() {
+    if (cfg.telescope == 'l') return pad_release();
+    if (cfg.telescope == 'b') return socket_pad_release();
+    return false;
 }
 
 const char* trained_vals_text() {

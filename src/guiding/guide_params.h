@@ -17,6 +17,19 @@ void swap_ns();
 void swap_ew();
 bool ns_swapped();
 bool ew_swapped();
+// "Use Defaults" / "Use Trained" (729): with a trained model, switches
+// between it and the defaults; without one the defaults stay in use.
+void toggle_use_trained();
+// "Ignore RA Angle": takes guider guiding out of angle mode.
+void toggle_ignore_angle();
+
+// "Test Telescope Drives" (721 N/S, 722 E/W): a press on a bar's arrow moves
+// the mount towards `which` ('n', 's', 'e', 'w', swaps applied) until the
+// release, on the LX200 or through the guide relays. Each returns whether
+// traffic went out; without a drive nothing does.
+bool drive_test_press(char which);
+bool drive_test_release();
+
 const char* trained_vals_text();   // edit 728
 const char* use_default_caption(); // button 729
 const char* guiding_mode_text();   // edit 761

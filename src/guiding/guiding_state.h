@@ -38,6 +38,15 @@ struct GuidingState {
     float theta = 0.0f; // RA angle, radians
     int trained = 0;
     int use_trained = 0;
+    // The rest of the eight-position model: the RA and Dec vectors (pixels a
+    // second), the backlash vectors, and the quadrant of the RA vector.
+    int RA_x = 0, RA_y = 0, Dec_x = 0, Dec_y = 0;
+    int RA_backx = 0, RA_backy = 0, Dec_backx = 0, Dec_backy = 0;
+    int quadrant = 1;
+    // Its measurements: the start point, pos0..pos7 and the step reached.
+    int startx = 0, starty = 0;
+    int posx[8] = {}, posy[8] = {};
+    std::int16_t training_pos = 0;
 
     // The guide star: the reference of a guiding run (whole pixels and
     // tenths), and the positions the simple training measured.

@@ -2,6 +2,7 @@
 // The program's readouts against the in-process simulator: discovery finds
 // the simulated camera and wheel; the camera channel is then re-opened
 // through a recorder so that tests can see the blocks the program sent.
+#include "sim/sim_test_util.h"
 #include "sim/usb_provider.h"
 #include "support/test_env.h"
 
@@ -11,8 +12,11 @@
 #include "devices/transport.h"
 #include "devices/usb_discovery.h"
 #include "display/geometry.h"
+#include "display/image_store.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
+#include "star/centroid.h"
+#include "star/star_state.h"
 
 #include <cstdint>
 #include <memory>
@@ -48,6 +52,23 @@ class Recorder : public platform::usb::Device {
     std::vector<Bytes>& writes_;
     std::vector<std::uint32_t>* times_;
 };
+
+// Picks the brightest unsaturated star well inside `img` (the current
+// geometry), as a click on it would. False when there is none.
+inline bool pick_brightest_star(const unsigned short* img) {
+    std::vector<std::uint16_t> px(img, img + disp.intlength);
+    simtest::Peak best{0, 0, 0};
+    for (const auto& s : simtest::find_stars(px, disp.width1, disp.height1))
+        if (s.value > best.value && s.value < 40000 && s.x > 80 && s.y > 80 &&
+            s.x < disp.width1 - 80 && s.y < disp.height1 - 80)
+            best = s;
+    if (best.value <= 0 || find_centre(best.x, best.y, img, cfg.star_mask) != 0) return false;
+    guide.pick_xcent = guide.xcent;
+    guide.pick_ycent = guide.ycent;
+    guide.picked_star = 1;
+    guide.cur_rad = cfg.star_mask;
+    return true;
+}
 
 inline unsigned u16(const Bytes& b, std::size_t at) {
     return b.size() > at + 1 ? static_cast<unsigned>(b[at] | (b[at + 1] << 8)) : 0u;

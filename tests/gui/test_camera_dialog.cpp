@@ -6,15 +6,22 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/camera_dialog.h"
 #include "acquisition/info_dialog.h"
+#include "acquisition/readout.h"
 #include "acquisition/wait_dialog.h"
+#include "devices/serial_link.h"
 #include "display/display_pipeline.h"
 #include "display/geometry.h"
 #include "display/image_store.h"
+#include "guiding/camera_training.h"
+#include "guiding/guiding_state.h"
 #include "settings/settings.h"
+#include "star/centroid.h"
 #include "star/star_state.h"
 #include "support/gui_test.h"
+#include "telescope/telescope_state.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -115,8 +122,8 @@ TEST_F(CameraDialogTest, ExposureControlsFollowTheirRules) {
     EXPECT_EQ(ui.commands, std::vector<int>({1906}));
     EXPECT_TRUE(control<QCheckBox>(&d, 748)->isChecked());
 
-    // Guiding, training and the AO unit are shown but not offered here.
-    for (int id : {15, 721, 722, 727, 729, 762, 767, 774}) EXPECT_FALSE(enabled(&d, id)) << id;
+    // The AO unit is shown but not offered yet.
+    for (int id : {762, 767, 774}) EXPECT_FALSE(enabled(&d, id)) << id;
     EXPECT_EQ(text(&d, 728), "Using Default Vals");
     EXPECT_EQ(text(&d, 761), "Telescope Drives");
     EXPECT_FALSE(enabled(&d, 743)); // nothing trained to save
@@ -345,4 +352,78 @@ TEST_F(CameraDialogTest, InfoAndWaitWindows) {
         wait.show();
         wait.grab().save(QString::fromLocal8Bit(dir) + "/wait_dialog.png");
     }
+}
+
+TEST_F(CameraDialogTest, GuidingControlsTrainSwitchTestTheDrivesAndStartGuiding) {
+    start();
+    cfg.telescope = 'l';
+    cfg.slewcom = '1';
+    cfg.AOUnit_comport = 0;
+    cfg.gotcontrolbox = 1;
+    serial.comfound = 1;
+    cfg.exp_range = 's';
+    cfg.exp_value = 1;
+    cfg.continuous = 0;
+    TQVDialog d;
+    d.show();
+    for (int id : {15, 721, 722, 727, 729, 135, 138}) EXPECT_TRUE(enabled(&d, id)) << id;
+    for (int id : {762, 763, 771, 774}) EXPECT_FALSE(enabled(&d, id)) << id;
+
+    // "Train" without a star does nothing; with one it runs on the sky.
+    press(&d, 727);
+    EXPECT_EQ(d.windowTitle(), "Nocteris Control Interface");
+    acq.exposure = 1000;
+    QV_camera_read();
+    ASSERT_TRUE(pick_brightest_star(image_int));
+    press(&d, 727);
+    EXPECT_EQ(d.windowTitle(), CAMERA_CONTROL_CAPTION);
+    EXPECT_FALSE(d.training());
+    EXPECT_FALSE(d.picture_image().isNull()); // the training's last frame
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text.rfind("slew RA = ", 0), 0u);
+    EXPECT_EQ(text(&d, 728), "Using Trained Vals");
+    EXPECT_EQ(text(&d, 735), QString::number(autoguide.RA_rate));
+    EXPECT_GT(autoguide.RA_rate, 1);
+
+    press(&d, 729);
+    EXPECT_EQ(autoguide.use_trained, 0);
+    EXPECT_EQ(control<QPushButton>(&d, 729)->text(), "Use Trained");
+    EXPECT_EQ(text(&d, 728), "Using Default Vals");
+
+    // The drive bars move the mount while an arrow is held.
+    QScrollBar* ns = control<QScrollBar>(&d, 721);
+    const QPoint left_arrow(4, ns->height() / 2);
+    QTest::mousePress(ns, Qt::LeftButton, {}, left_arrow);
+    EXPECT_EQ(tele.tele_moving, 1);
+    EXPECT_STREQ(tele.move_direction, "#:Mn#");
+    QTest::mouseRelease(ns, Qt::LeftButton, {}, left_arrow);
+    EXPECT_EQ(tele.tele_moving, 0);
+    QScrollBar* ew = control<QScrollBar>(&d, 722);
+    const QPoint right_arrow(ew->width() - 4, ew->height() / 2);
+    QTest::mousePress(ew, Qt::LeftButton, {}, right_arrow);
+    EXPECT_STREQ(tele.move_direction, "#:Me#");
+    QTest::mouseRelease(ew, Qt::LeftButton, {}, right_arrow);
+    EXPECT_EQ(tele.tele_moving, 0);
+
+    // Self-guiding shows in the camera mode; a press on the box toggles it.
+    press(&d, 135);
+    EXPECT_EQ(guide.selfguiding, 1);
+    EXPECT_TRUE(control<QCheckBox>(&d, 135)->isChecked());
+    EXPECT_EQ(text(&d, 17), "Selfguide Next Image");
+    press(&d, 138);
+    EXPECT_EQ(guide.selfguiding_darkframe, 1);
+    press(&d, 138);
+    EXPECT_EQ(guide.selfguiding, 0);
+    EXPECT_FALSE(control<QCheckBox>(&d, 135)->isChecked());
+
+    for (auto* g : d.findChildren<QGroupBox*>())
+        if (g->title() == "Guiding") grab(g, "camera_dialog_guiding.png");
+    grab(&d, "camera_dialog_all.png");
+
+    // "Start Guiding" takes the typed exposure and closes the dialog.
+    type(&d, 105, "3");
+    press(&d, 15);
+    EXPECT_EQ(acq.startguiding, 1);
+    EXPECT_EQ(cfg.exp_value, 3);
+    EXPECT_FALSE(d.isVisible());
 }

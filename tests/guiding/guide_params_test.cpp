@@ -6,6 +6,7 @@
 #include "guiding/guiding_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "telescope/telescope_state.h"
 
 #include <gtest/gtest.h>
 
@@ -61,4 +62,41 @@ TEST_F(GuideParamsTest, DirectionSwapsTurnMountAndAoOutputTogether) {
     ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
     EXPECT_EQ(cfg.e, 'w');
     EXPECT_EQ(cfg.w, 'e');
+}
+
+TEST_F(GuideParamsTest, UseDefaultsSwitchesOnlyOnceTrained) {
+    toggle_use_trained();
+    EXPECT_EQ(autoguide.use_trained, 0);
+    EXPECT_STREQ(use_default_caption(), "Use Defaults");
+    EXPECT_STREQ(trained_vals_text(), "Using Default Vals");
+    autoguide.trained = autoguide.use_trained = 1;
+    EXPECT_STREQ(trained_vals_text(), "Using Trained Vals");
+    toggle_use_trained();
+    EXPECT_EQ(autoguide.use_trained, 0);
+    EXPECT_STREQ(use_default_caption(), "Use Trained");
+    EXPECT_STREQ(trained_vals_text(), "Using Default Vals");
+    toggle_use_trained();
+    EXPECT_EQ(autoguide.use_trained, 1);
+    EXPECT_STREQ(use_default_caption(), "Use Defaults");
+}
+
+TEST_F(GuideParamsTest, DriveTestsMoveWhileHeldOnTheChosenDrive) {
+    EXPECT_FALSE(drive_test_press('n')); // no drive chosen
+    EXPECT_EQ(tele.tele_moving, 0);
+
+    cfg.telescope = 'l';
+    swap_ns();
+    EXPECT_TRUE(drive_test_press('n'));
+    EXPECT_STREQ(tele.move_direction, "#:Ms#"); // the swap reverses the test too
+    EXPECT_FALSE(drive_test_press('e'));        // one move at a time
+    EXPECT_TRUE(drive_test_release());
+    EXPECT_EQ(tele.tele_moving, 0);
+    EXPECT_FALSE(drive_test_release());
+
+    cfg.telescope = 'b';
+    EXPECT_TRUE(drive_test_press('e'));
+    EXPECT_EQ(tele.slewdir, 'e');
+    EXPECT_EQ(tele.tele_moving, 1);
+    EXPECT_TRUE(drive_test_release());
+    EXPECT_EQ(tele.tele_moving, 0);
 }
