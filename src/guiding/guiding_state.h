@@ -61,6 +61,13 @@ struct GuidingState {
     int got_guide_image = 0;
     int fst_run = 1;  // the relay exercise before the first socket training is still to come
     GuideFrame frame; // the last guide frame's record
+
+    // Guider-camera guiding: a lost star ends the exposure or the run.
+    int guider_guiding_failed = 0;
+    int guided_image = 0; // the guider frame shown is a guided one
+    int start_guider = 0; // the guider dialog asked for standalone guiding
+    int guider_trained = 0;
+    int guider_use_trained = 0; // angle mode with the trained model
 };
 
 extern GuidingState autoguide;
