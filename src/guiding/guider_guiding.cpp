@@ -60,8 +60,9 @@ void read_frame(GuideHost& host, bool guided) {
 GuidePulses plan_guider_pulses(std::int16_t dx, std::int16_t dy) {
     return plan_pulses(dx, dy,
                        {GUIDER_JUMP_LIMIT, GUIDER_THRESHOLD, GUIDER_THRESHOLD, cfg.guider_slewx,
-                        cfg.guider_slewy, cfg.guider_backlashx, cfg.guider_backlashy,
-                        cfg.guider_hystx, cfg.guider_hysty});
+                        cfg.guider_slewy, cfg.ignore_backlash ? 0 : cfg.guider_backlashx,
+                        cfg.ignore_backlash ? 0 : cfg.guider_backlashy, cfg.guider_hystx,
+                        cfg.guider_hysty});
 }
 
 int guider_guide_telescope(const unsigned short* image) {

@@ -9,7 +9,8 @@ class GuideHost;
 // sequence's hook (sequence_guiding.h).
 
 // Per-axis mode: the main camera's rules with the guider's limits (jump
-// 8 px, 0.03 px in both axes) and parameters. Updates the reversal memory.
+// 8 px, 0.03 px in both axes) and parameters; the guider's "Ignore
+// Backlash" leaves the backlash out. Updates the reversal memory.
 GuidePulses plan_guider_pulses(std::int16_t dx, std::int16_t dy);
 
 // One guider frame in `image`: 0, or 3 when the star was lost
