@@ -72,9 +72,13 @@ GuidePulses plan_pulses(std::int16_t dx, std::int16_t dy, const PulseRules& r) {
 }
 
 GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy) {
+    // "Ignore Backlash" (the camera dialog's, ticked at first) leaves the
+    // reversals uncompensated: a trained backlash that is a pixel too
+    // large would swing the star back and forth on every reversal.
+    const bool play = !cfg.ignore_backlash;
     return plan_pulses(dx, dy,
                        {JUMP_LIMIT, RA_THRESHOLD, DEC_THRESHOLD, cfg.slewx, cfg.slewy,
-                        cfg.backlashx, cfg.backlashy, cfg.hystx, cfg.hysty});
+                        play ? cfg.backlashx : 0, play ? cfg.backlashy : 0, cfg.hystx, cfg.hysty});
 }
 
 void send_guide_pulse(char dir, int ms) {

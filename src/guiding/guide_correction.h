@@ -33,7 +33,8 @@ GuidePulses plan_pulses(std::int16_t dx, std::int16_t dy, const PulseRules& rule
 void send_guide_pulse(char dir, int ms);
 
 // Works out the pulses for the error (`dx`, `dy`) and updates the per-axis
-// reversal memory (`lastslewx`, `lastslewy`); sends nothing.
+// reversal memory (`lastslewx`, `lastslewy`); sends nothing. Reversals add
+// the trained backlash unless "Ignore Backlash" is set.
 GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy);
 
 // One frame of main-camera guiding on `image` (the guide window): centroid

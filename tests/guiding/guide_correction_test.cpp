@@ -62,6 +62,7 @@ TEST_F(GuideCorrectionTest, LengthIsErrorOverRateLessHysteresis) {
 }
 
 TEST_F(GuideCorrectionTest, ReversalAddsBacklashOnceInThePulsesDirection) {
+    cfg.ignore_backlash = 0;
     cfg.backlashx = 1;
     cfg.backlashy = 2;
     autoguide.lastslewx = 'e';
@@ -71,6 +72,10 @@ TEST_F(GuideCorrectionTest, ReversalAddsBacklashOnceInThePulsesDirection) {
     EXPECT_EQ(p.ra_ms, (1000 + 1000) / 2);
     EXPECT_EQ(p.dec_ms, (1000 + 2000) / 2);
     p = plan_guide_pulses(-1000, -1000); // same direction again
+    EXPECT_EQ(p.ra_ms, 500);
+    EXPECT_EQ(p.dec_ms, 500);
+    cfg.ignore_backlash = 1; // "Ignore Backlash": reversals as they come
+    p = plan_guide_pulses(1000, 1000);
     EXPECT_EQ(p.ra_ms, 500);
     EXPECT_EQ(p.dec_ms, 500);
 }
