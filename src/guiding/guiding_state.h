@@ -61,7 +61,6 @@ struct GuidingState {
     char lastslewx = 0, lastslewy = 0; // direction of the previous pulse per axis
     int fst = 1;                       // the next guide frame is a run's first
     int got_guide_image = 0;
-    int guider_guiding_failed = 0; // the guider lost its star
     int fst_run = 1;  // the relay exercise before the first socket training is still to come
     GuideFrame frame; // the last guide frame's record
 

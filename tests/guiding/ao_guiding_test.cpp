@@ -11,6 +11,7 @@
 #include "guiding/ao_params.h"
 #include "guiding/guide_correction.h"
 #include "guiding/guide_params.h"
+#include "guiding/guider_guiding.h"
 #include "guiding/guiding_state.h"
 #include "settings/settings.h"
 #include "star/centroid.h"
@@ -155,6 +156,10 @@ TEST_F(AOGuidingTest, GuiderCameraCorrectsOnItsOwnCentroid) {
     EXPECT_EQ(autoguide.dx, -2000);
     EXPECT_EQ(trace(), (Trace{"0 W0 GT00024"}));
     EXPECT_EQ(autoguide.guider_guiding_failed, 0);
+    // The guider's command takes the same road with the unit chosen.
+    EXPECT_EQ(guider_guide_command(frame.data()), 0);
+    EXPECT_EQ(trace().size(), 2u);
+    EXPECT_EQ(ao.AO_ew, 48);
 
     autoguide.x1 = 498;
     EXPECT_EQ(guider_guide_AOUnit(frame.data()), AO_GUIDE_LOST);
