@@ -13,6 +13,8 @@
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
 #include "files/file_state.h"
+#include "guiding/ao_params.h"
+#include "guiding/ao_training.h"
 #include "guiding/camera_training.h"
 #include "guiding/guide_loop.h"
 #include "guiding/guide_params.h"
@@ -23,6 +25,7 @@
 #include "platform/ui.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
+#include "telescope/ao_unit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -480,7 +483,9 @@ QWidget* TQVDialog::build_guiding_column() {
     gg->addWidget(ew, row++, 2, 1, 2);
     gg->addWidget(label(guiding, "Guiding Mode"), row, 0);
     gg->addWidget(make_readout(guiding, 761, {14, FRAME}), row, 1, 1, 2);
-    gg->addWidget(make_button(guiding, 762, "Switch"), row++, 3);
+    QPushButton* mode = make_button(guiding, 762, "Switch");
+    gg->addWidget(mode, row++, 3);
+    connect(mode, &QPushButton::clicked, this, &TQVDialog::ChangeGuiderMode);
     QCheckBox* self = make_check(guiding, 135, "Self Guiding");
     QCheckBox* self_dark = make_check(guiding, 138, "Self Guide Dark Frame");
     gg->addWidget(self, row, 0, 1, 2);
@@ -518,29 +523,53 @@ QWidget* TQVDialog::build_guiding_column() {
     auto* ao = group(column, "AO Unit Controls");
     auto* ag = new QGridLayout(ao);
     ag->addWidget(label(ao, "Rate x"), 0, 0);
-    ag->addWidget(make_readout(ao, 763, {4, FRAME}), 0, 1);
+    ag->addWidget(make_edit(ao, 763, {4, FRAME}), 0, 1);
     ag->addWidget(label(ao, "y"), 0, 2, Qt::AlignRight);
-    ag->addWidget(make_readout(ao, 764, {4, FRAME}), 0, 3);
-    ag->addWidget(make_button(ao, 767, "Set Values"), 0, 4);
+    ag->addWidget(make_edit(ao, 764, {4, FRAME}), 0, 3);
+    QPushButton* set_values = make_button(ao, 767, "Set Values");
+    ag->addWidget(set_values, 0, 4);
     ag->addWidget(label(ao, "Trained x"), 1, 0);
     ag->addWidget(make_readout(ao, 765, {4, FRAME}), 1, 1);
     ag->addWidget(label(ao, "y"), 1, 2, Qt::AlignRight);
     ag->addWidget(make_readout(ao, 766, {4, FRAME}), 1, 3);
-    ag->addWidget(make_button(ao, 768, "Copy Trained"), 1, 4);
-    ag->addWidget(make_button(ao, 769, "Swap AO n/s"), 2, 0, 1, 2);
-    ag->addWidget(make_button(ao, 770, "Swap AO e/w"), 2, 2, 1, 2);
-    ag->addWidget(make_button(ao, 771, "Train AO"), 2, 4);
+    QPushButton* copy = make_button(ao, 768, "Copy Trained");
+    ag->addWidget(copy, 1, 4);
+    QPushButton* ao_ns = make_button(ao, 769, "Swap AO n/s");
+    QPushButton* ao_ew = make_button(ao, 770, "Swap AO e/w");
+    QPushButton* ao_train = make_button(ao, 771, "Train AO");
+    ag->addWidget(ao_ns, 2, 0, 1, 2);
+    ag->addWidget(ao_ew, 2, 2, 1, 2);
+    ag->addWidget(ao_train, 2, 4);
     ag->addWidget(label(ao, "Mode"), 3, 0);
     ag->addWidget(make_readout(ao, 773, {8, FRAME}), 3, 1, 1, 3);
-    ag->addWidget(make_button(ao, 774, "Change Mode"), 3, 4);
-    ag->addWidget(make_button(ao, 772, "Centralise"), 4, 4);
+    QPushButton* ao_mode = make_button(ao, 774, "Change Mode");
+    ag->addWidget(ao_mode, 3, 4);
+    // The serial route: the camera's two ports or the PC's.
+    auto* ports = new QHBoxLayout;
+    QRadioButton* com1 = make_radio(ao, "ao_com1", "Com 1");
+    QRadioButton* com2 = make_radio(ao, "ao_com2", "Com 2");
+    QRadioButton* pc = make_radio(ao, "ao_pc", "PC Port");
+    for (QRadioButton* r : {com1, com2, pc}) {
+        r->setAutoExclusive(false); // the paint shows the setting, whatever was clicked
+        ports->addWidget(r);
+    }
+    ag->addLayout(ports, 4, 0, 1, 4);
+    QPushButton* centre = make_button(ao, 772, "Centralise");
+    ag->addWidget(centre, 4, 4);
     v->addWidget(ao);
     v->addStretch(1);
 
-    // The AO unit cannot be driven yet, so neither it nor the mode switch
-    // is offered.
-    for (int id : {762, 763, 764, 765, 766, 767, 768, 769, 770, 771, 772, 773, 774})
-        if (auto* w = find_control<QWidget>(this, id)) w->setEnabled(false);
+    connect(set_values, &QPushButton::clicked, this, &TQVDialog::SetAOValues);
+    connect(copy, &QPushButton::clicked, this, &TQVDialog::CopyAOValues);
+    connect(ao_ns, &QPushButton::clicked, this, &TQVDialog::SetAONS);
+    connect(ao_ew, &QPushButton::clicked, this, &TQVDialog::SetAOEW);
+    connect(ao_train, &QPushButton::clicked, this, &TQVDialog::AOTrain);
+    connect(ao_mode, &QPushButton::clicked, this, &TQVDialog::ChangeAOMode);
+    connect(centre, &QPushButton::clicked, this, &TQVDialog::CentraliseAOUnit);
+    connect(com1, &QRadioButton::clicked, this, &TQVDialog::SetAOCom1);
+    connect(com2, &QRadioButton::clicked, this, &TQVDialog::SetAOCom2);
+    connect(pc, &QRadioButton::clicked, this, &TQVDialog::SetAOPCport);
+    show_ao_rates();
     show_guiding_defaults();
     return column;
 }
@@ -649,16 +678,18 @@ void TQVDialog::show_values() {
     set_number(741, static_cast<long>(autoguide.theta));
     enable(743, autoguide.trained);
     set_text(761, guiding_mode_text());
-    set_number(763, cfg.AOUnit_slewx);
-    set_number(764, cfg.AOUnit_slewy);
     set_number(765, cfg.AOUnit_xrate);
     set_number(766, cfg.AOUnit_yrate);
-    set_text(773, cfg.AOUnitModeParallel ? "Parallel" : "Serial");
+    set_text(773, ao_mode_text());
+    if (auto* b = findChild<QRadioButton*>("ao_com1")) b->setChecked(cfg.AOUnit_comport == 0);
+    if (auto* b = findChild<QRadioButton*>("ao_com2")) b->setChecked(cfg.AOUnit_comport == 1);
+    if (auto* b = findChild<QRadioButton*>("ao_pc")) b->setChecked(cfg.AOUnit_comport >= 3);
 
     const bool busy = previewing_ || training_;
     enable(107, !busy);
     enable(724, !busy);
     enable(727, !busy);
+    enable(771, !busy);
     enable(15, !busy);
     enable(1, !busy);
     enable(108, previewing_);
@@ -829,6 +860,78 @@ void TQVDialog::Train() {
     DialogTraining host(*this);
     GuideLog log;
     eight_position_training(host, &log);
+    qApp->removeEventFilter(this);
+    training_ = false;
+    show_values();
+}
+
+void TQVDialog::show_ao_rates() {
+    // The typed rates, shown at opening and after they were taken.
+    if (auto* e = find_control<QLineEdit>(this, 763)) e->setText(QString::number(cfg.AOUnit_slewx));
+    if (auto* e = find_control<QLineEdit>(this, 764)) e->setText(QString::number(cfg.AOUnit_slewy));
+}
+
+void TQVDialog::ChangeGuiderMode() {
+    change_guider_mode();
+    show_values();
+}
+
+void TQVDialog::SetAONS() {
+    set_ao_ns();
+    show_values();
+}
+
+void TQVDialog::SetAOEW() {
+    set_ao_ew();
+    show_values();
+}
+
+void TQVDialog::SetAOValues() {
+    set_ao_values(text_of(763).toLatin1().constData(), text_of(764).toLatin1().constData());
+    show_ao_rates();
+    show_values();
+}
+
+void TQVDialog::CopyAOValues() {
+    copy_ao_values();
+    show_ao_rates();
+    show_values();
+}
+
+void TQVDialog::ChangeAOMode() {
+    change_ao_mode();
+    show_values();
+}
+
+void TQVDialog::CentraliseAOUnit() {
+    ::CentraliseAOUnit();
+    show_values();
+}
+
+void TQVDialog::SetAOCom1() {
+    set_ao_com1();
+    show_values();
+}
+
+void TQVDialog::SetAOCom2() {
+    set_ao_com2();
+    show_values();
+}
+
+void TQVDialog::SetAOPCport() {
+    set_ao_pc_port();
+    show_values();
+}
+
+void TQVDialog::AOTrain() {
+    if (previewing_ || training_) return;
+    take_typed();
+    training_ = true;
+    training_stop_ = false;
+    qApp->installEventFilter(this);
+    show_values();
+    DialogTraining host(*this);
+    ::AOTrain(host);
     qApp->removeEventFilter(this);
     training_ = false;
     show_values();

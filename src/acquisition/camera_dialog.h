@@ -33,6 +33,18 @@ class TQVDialog : public QDialog {
     void StartAutoGuide();          // 15
     void SetSelfGuiding();          // 135
     void SetSelfGuidingDarkframe(); // 138
+    // The AO unit controls.
+    void ChangeGuiderMode(); // 762 "Switch"
+    void SetAOValues();      // 767 "Set Values"
+    void CopyAOValues();     // 768 "Copy Trained"
+    void SetAONS();          // 769
+    void SetAOEW();          // 770
+    void AOTrain();          // 771 "Train AO"
+    void CentraliseAOUnit(); // 772 "Centralise"
+    void ChangeAOMode();     // 774 "Change Mode"
+    void SetAOCom1();
+    void SetAOCom2();
+    void SetAOPCport();
     bool training() const { return training_; }
 
     // Picture clicks and moves, in picture coordinates (its top-left pixel is
@@ -57,6 +69,7 @@ class TQVDialog : public QDialog {
     void show_values();
     // The typed default column, shown at opening and after it was taken.
     void show_guiding_defaults();
+    void show_ao_rates();
     void take_typed();
     void reload_picture();
     void pause_one_second();

@@ -18,6 +18,7 @@
 #include "processing/stacking.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
+#include "telescope/ao_state.h"
 #include "telescope/telescope_state.h"
 
 void reset_all_state() {
@@ -40,6 +41,7 @@ void reset_all_state() {
     reset_protocol_state();
     reset_acquisition_state();
     reset_telescope_state();
+    reset_ao_state();
     reset_guiding_state();
     reset_analysis_state();
 }

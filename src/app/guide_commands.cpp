@@ -9,6 +9,7 @@
 #include "guiding/guide_loop.h"
 #include "guiding/guiding_state.h"
 #include "star/star_state.h"
+#include "telescope/ao_state.h"
 
 #include <memory>
 
@@ -32,7 +33,7 @@ class WindowGuideHost : public GuideHost {
     }
     void info_refresh(const GuideFrame& f) override {
         if (!info_) return;
-        info_->InfoUpdate(autoguide.slew_time_x, autoguide.slew_time_y, 0, 0);
+        info_->InfoUpdate(autoguide.slew_time_x, autoguide.slew_time_y, ao.AO_ns, ao.AO_ew);
         info_->show_frame(image, FOCUS_FRAME_SIDE, FOCUS_FRAME_SIDE);
         info_->add_frame(f.dx / 1000.0, f.dy / 1000.0, signed_pulse(f.ra_dir, f.ra_ms, f.dx),
                          signed_pulse(f.dec_dir, f.dec_ms, f.dy));

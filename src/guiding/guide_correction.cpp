@@ -1,5 +1,6 @@
 #include "guiding/guide_correction.h"
 
+#include "guiding/ao_guiding.h"
 #include "guiding/guiding_state.h"
 #include "platform/clock.h"
 #include "platform/ui.h"
@@ -118,5 +119,6 @@ int guide_telescope(const unsigned short* image) {
 }
 
 int guide_command(const unsigned short* image) {
+    if (cfg.GuiderMode != 'T') return guide_AOUnit(image);
     return guide_telescope(image);
 }

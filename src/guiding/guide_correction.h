@@ -41,6 +41,6 @@ GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy);
 // at the reference, the error into `dx`, `dy` (and `x3`, `y3`), then the
 // pulses through the mount. Always 0.
 int guide_telescope(const unsigned short* image);
-// The correction by the chosen actuator. Until the AO unit can be driven,
-// only the mount is used.
+// The correction by the chosen actuator: the mount with `GuiderMode` 'T',
+// else the AO unit.
 int guide_command(const unsigned short* image);

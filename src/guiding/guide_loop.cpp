@@ -15,6 +15,7 @@
 #include "settings/settings.h"
 #include "star/centroid.h"
 #include "star/star_state.h"
+#include "telescope/ao_unit.h"
 #include "telescope/mount_protocol.h"
 #include "telescope/telescope_state.h"
 
@@ -161,6 +162,7 @@ int CmStartGuide(GuideHost& host, GuideLog* log) {
     image = image_int;
     restore_image();
     if (info_open) host.info_close();
+    if (cfg.GuiderMode == 'A') AOUnit_reset();
     autoguide.fst = 1;
     cm_focus_frame_reset();
     guide.xcent = guide.old_xcent;

@@ -1,6 +1,7 @@
 #include "guiding/guide_params.h"
 
 #include "acquisition/camera_controls.h"
+#include "guiding/ao_params.h"
 #include "guiding/guiding_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
@@ -82,6 +83,8 @@ void toggle_ignore_angle() {
 }
 
 bool drive_test_press(char which) {
+    // With the AO unit chosen each press is one manual move of the unit.
+    if (cfg.GuiderMode != 'T') return ao_arrow_press(which);
     if (cfg.telescope == 'l') return pad_press(which);
     if (cfg.telescope == 'b') return socket_pad_press(which);
     return false;

@@ -25,8 +25,9 @@ void toggle_ignore_angle();
 
 // "Test Telescope Drives" (721 N/S, 722 E/W): a press on a bar's arrow moves
 // the mount towards `which` ('n', 's', 'e', 'w', swaps applied) until the
-// release, on the LX200 or through the guide relays. Each returns whether
-// traffic went out; without a drive nothing does.
+// release, on the LX200 or through the guide relays; with `GuiderMode` not
+// 'T' a press is instead one 100-step move of the AO unit. Each returns
+// whether traffic went out; without a drive nothing does.
 bool drive_test_press(char which);
 bool drive_test_release();
 

@@ -6,6 +6,7 @@
 #include "devices/transport.h"
 #include "display/image_store.h"
 #include "guiding/angle_guiding.h"
+#include "guiding/ao_guiding.h"
 #include "guiding/guide_loop.h"
 #include "guiding/guider_camera.h"
 #include "guiding/guiding_state.h"
@@ -90,6 +91,7 @@ int guider_guide_telescope(const unsigned short* image) {
 }
 
 int guider_guide_command(const unsigned short* image) {
+    if (cfg.GuiderMode != 'T') return guider_guide_AOUnit(image);
     return guider_guide_telescope(image);
 }
 

@@ -17,6 +17,7 @@ GuidePulses plan_guider_pulses(std::int16_t dx, std::int16_t dy);
 // (`guider_guiding_failed` set). The model is used when trained and chosen
 // (`guider_use_trained`) and the RA angle is not ignored.
 int guider_guide_telescope(const unsigned short* image);
+// The guider frame's correction by the chosen actuator (`GuiderMode`).
 int guider_guide_command(const unsigned short* image);
 
 // 0 started (reference taken, three stabilising corrections), 1 refused

@@ -8,6 +8,7 @@
 #include "guiding/guiding_state.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
+#include "telescope/ao_unit.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ class SequenceHooks : public SequenceGuiding {
         open_ = false;
         guide.guider_guiding = 0;
         if (host) host->info_close();
+        if (cfg.GuiderMode == 'A') AOUnit_reset();
     }
 
     GuideHost* host = nullptr;

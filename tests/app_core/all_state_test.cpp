@@ -20,6 +20,7 @@
 #include "processing/stacking.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
+#include "telescope/ao_state.h"
 #include "telescope/telescope_state.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +60,8 @@ TEST_F(AllStateTest, EverySubsystemReturnsToItsStartUpState) {
     seq.no_images = 9;
     seq.notes.dark = true;
     tele.tele_moving = 1;
+    ao.AO_ns = 40;
+    ao.AOUnit_failed = 1;
     autoguide.RA_rate = 9;
     autoguide.trained = 1;
     ana.photometry = 1;
@@ -73,6 +76,8 @@ TEST_F(AllStateTest, EverySubsystemReturnsToItsStartUpState) {
     EXPECT_STREQ(files.lastfile, "");
     EXPECT_STREQ(fits.FITS_Date, "");
     EXPECT_EQ(guide.guiding, 0);
+    EXPECT_EQ(ao.AO_ns, 0);
+    EXPECT_EQ(ao.AOUnit_failed, 0);
     EXPECT_EQ(guide.xcent, 0);
     EXPECT_EQ(proc.black, ProcessingState{}.black);
     EXPECT_EQ(filt.white, FilterState{}.white);

@@ -18,6 +18,7 @@
 #include "star/centroid.h"
 #include "star/star_state.h"
 #include "support/gui_test.h"
+#include "telescope/ao_state.h"
 #include "telescope/telescope_state.h"
 
 #include <QCheckBox>
@@ -122,8 +123,6 @@ TEST_F(CameraDialogTest, ExposureControlsFollowTheirRules) {
     EXPECT_EQ(ui.commands, std::vector<int>({1906}));
     EXPECT_TRUE(control<QCheckBox>(&d, 748)->isChecked());
 
-    // The AO unit is shown but not offered yet.
-    for (int id : {762, 767, 774}) EXPECT_FALSE(enabled(&d, id)) << id;
     EXPECT_EQ(text(&d, 728), "Using Default Vals");
     EXPECT_EQ(text(&d, 761), "Telescope Drives");
     EXPECT_FALSE(enabled(&d, 743)); // nothing trained to save
@@ -366,8 +365,8 @@ TEST_F(CameraDialogTest, GuidingControlsTrainSwitchTestTheDrivesAndStartGuiding)
     cfg.continuous = 0;
     TQVDialog d;
     d.show();
-    for (int id : {15, 721, 722, 727, 729, 135, 138}) EXPECT_TRUE(enabled(&d, id)) << id;
-    for (int id : {762, 763, 771, 774}) EXPECT_FALSE(enabled(&d, id)) << id;
+    for (int id : {15, 721, 722, 727, 729, 135, 138, 762, 763, 771, 774})
+        EXPECT_TRUE(enabled(&d, id)) << id;
 
     // "Train" without a star does nothing; with one it runs on the sky.
     press(&d, 727);
@@ -426,4 +425,38 @@ TEST_F(CameraDialogTest, GuidingControlsTrainSwitchTestTheDrivesAndStartGuiding)
     EXPECT_EQ(acq.startguiding, 1);
     EXPECT_EQ(cfg.exp_value, 3);
     EXPECT_FALSE(d.isVisible());
+}
+
+TEST_F(CameraDialogTest, AOControlsSwitchTheModeAndDriveTheUnit) {
+    start();
+    cfg.telescope = 'l';
+    cfg.AOUnit_comport = 0;
+    serial.comfound = 1;
+    TQVDialog d;
+    d.show();
+    EXPECT_EQ(text(&d, 761), "Telescope Drives");
+    EXPECT_EQ(text(&d, 773), "Serial");
+    EXPECT_TRUE(control<QRadioButton>(&d, "ao_com1")->isChecked());
+
+    press(&d, 762);
+    EXPECT_EQ(cfg.GuiderMode, 'A');
+    EXPECT_EQ(text(&d, 761), "AO Unit");
+    EXPECT_TRUE(std::filesystem::exists(autosave + "/Nocteris.INI"));
+
+    // With the unit chosen an arrow steps it through its mount output, and
+    // the simulated mount moves; nothing is left moving.
+    const auto eta = [this] { return simulator->world().view(simulator->now()).eta; };
+    const double e0 = eta();
+    QScrollBar* ns = control<QScrollBar>(&d, 721);
+    const QPoint left_arrow(4, ns->height() / 2);
+    QTest::mousePress(ns, Qt::LeftButton, {}, left_arrow);
+    QTest::mouseRelease(ns, Qt::LeftButton, {}, left_arrow);
+    EXPECT_EQ(tele.tele_moving, 0);
+    EXPECT_GE(ao.AO_ns, 100);
+    clock.advance(5000);
+    EXPECT_GT(eta() - e0, 1.0);
+
+    // "Centralise" forgets the tracked position.
+    press(&d, 772);
+    EXPECT_EQ(ao.AO_ns, 0);
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+// The camera dialog's AO unit controls, on the settings they edit. Each one
+// that changes a setting saves the settings file.
+
+// "Switch" (762): guiding through the mount ('T') or the AO unit ('A').
+void change_guider_mode();
+// "Swap AO n/s" / "Swap AO e/w": the unit's direction letters.
+void set_ao_ns();
+void set_ao_ew();
+bool ao_ns_swapped();
+bool ao_ew_swapped();
+// "Set Values" (767) with the typed steps a pixel (763, 764); a field that
+// is not a number keeps its value, and the rates stay 1..32767.
+void set_ao_values(const char* slewx, const char* slewy);
+// "Copy Trained" (768): the trained rates become the ones guiding uses.
+void copy_ao_values();
+// "Change Mode" (774): parallel or serial; back to serial also puts the
+// unit on the PC port.
+void change_ao_mode();
+// The unit's serial route: the camera's port 1 or 2 (indices 0, 1), or the PC.
+void set_ao_com1();
+void set_ao_com2();
+void set_ao_pc_port();
+
+// A dialog arrow with the AO unit chosen: 100 steps towards `which` ('n',
+// 's', 'e', 'w', the AO swaps applied) through AOUnit_move. False for any
+// other letter.
+bool ao_arrow_press(char which);
+
+const char* ao_mode_text(); // edit 773: "Parallel" or "Serial"
