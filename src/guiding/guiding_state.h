@@ -61,6 +61,22 @@ struct GuidingState {
     int got_guide_image = 0;
     int fst_run = 1;  // the relay exercise before the first socket training is still to come
     GuideFrame frame; // the last guide frame's record
+
+    // The guider camera's dialog. Its dark frame is its own: the camera
+    // dialog's guide dark frame is a main-camera frame in another buffer.
+    int min_guider_exp = 1, max_guider_exp = 10;
+    std::uint16_t guiderwrk_x = 0, guiderwrk_y = 0, guiderwrk_val = 0;
+    int guider_darkframe_loaded = 0;
+    char darkframe_base_text[40] = "";
+    char guider_darkframe_text[80] = "";
+    int guider_exposure_delay = 0;
+    int guider_continuous = 0;
+    int guider_pick_star_save = 0;
+    int start_guider = 0;
+    int got_guidercam = 0;
+    int guided_image = 0;
+    int guider_trained = 0, guider_use_trained = 0;
+    char guider_info_caption[64] = "AutoGuider Camera Guiding";
 };
 
 extern GuidingState autoguide;
