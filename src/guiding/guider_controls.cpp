@@ -253,7 +253,14 @@ void guider_exit_start_guiding() {
     autoguide.start_guider = 1;
 }
 
-bool QV_Guider_Control(const std::function<void()>& run_dialog) {
+bool QV_Guider_Control(const std::function<void()>& run_dialog,
+                       const std::function<void(int)>& hand_over) {
+    const auto send = [&](int id) {
+        if (hand_over)
+            hand_over(id);
+        else
+            platform::ui().send_command(id);
+    };
     autoguide.guider_pick_star_save = guide.guider_pick_star ? 1 : 0;
     guide.guider_pick_star = 0;
     select_guider_buffers();
@@ -271,10 +278,11 @@ bool QV_Guider_Control(const std::function<void()>& run_dialog) {
     autoguide.start_guider = 0;
     run_dialog();
     autoguide.got_guidercam = 1;
-    if (acq.start_maincam) platform::ui().send_command(CM_CAMERA_INTERFACE);
-    if (autoguide.start_guider) platform::ui().send_command(CM_GUIDER_GUIDE);
+    const bool maincam = acq.start_maincam, guider = autoguide.start_guider;
     acq.start_maincam = 0;
     autoguide.start_guider = 0;
+    if (maincam) send(CM_CAMERA_INTERFACE);
+    if (guider) send(CM_GUIDER_GUIDE);
     return true;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "acquisition/camera_controls.h"
 #include "display/scroll_action.h"
 
 #include <cstdint>
@@ -15,8 +16,6 @@ constexpr int GUIDER_STRETCH_MIN = 5;
 constexpr int GUIDER_STRETCH_MAX = 50;
 
 constexpr const char* NO_CAMERA_TEXT = "Sorry, No camera found on USB";
-constexpr const char* NO_DRIVE_TEXT =
-    "Please select a telescope drive method before using autoguider";
 
 // EvInitDialog: the preview stopped, the arrow limit of the stored unit.
 void guider_dialog_init();
@@ -84,8 +83,10 @@ void guider_exit_start_guiding();
 
 // QV_Guider_Control: the pick state saved, the guider image rendered, the
 // camera found and the drive checked (refusals shown), then `run_dialog`,
-// then command 12 or 890 as the dialog asked. False when refused.
-bool QV_Guider_Control(const std::function<void()>& run_dialog);
+// then command 12 or 890 as the dialog asked, through `hand_over` (by
+// default the main window's command). False when refused.
+bool QV_Guider_Control(const std::function<void()>& run_dialog,
+                       const std::function<void(int)>& hand_over = {});
 
 // Display texts.
 // "Using Trained Vals" while a trained model is in use, else "Using Default Vals".

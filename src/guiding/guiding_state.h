@@ -70,7 +70,7 @@ struct GuidingState {
     char darkframe_base_text[40] = "";
     char guider_darkframe_text[80] = "";
     int guider_exposure_delay = 0;
-    int guider_continuous = 0;
+    int guider_continuous = 1; // the preview runs until stopped; off, Start takes one frame
     int guider_pick_star_save = 0;
     int start_guider = 0;
     int got_guidercam = 0;
