@@ -132,7 +132,7 @@ TGQVDialog::TGQVDialog(QWidget* parent) : QDialog(parent) {
     const int frame_bottom = GUIDER_FRAME_Y + GUIDER_HEIGHT;
     readouts->move(GUIDER_FRAME_X, std::max(2, (GUIDER_FRAME_Y - readouts->height()) / 2));
     controls->move(GUIDER_FRAME_X, frame_bottom + GAP);
-    side->move(frame_right + GAP, 6);
+    side->move(std::max(frame_right, controls->x() + controls->width()) + GAP, 6);
     const int width = std::max({frame_right, GUIDER_FRAME_X + controls->width(),
                                 readouts->x() + readouts->width(), side->x() + side->width()}) +
                       GAP;
@@ -174,7 +174,9 @@ QWidget* TGQVDialog::build_controls() {
     QPushButton* stop = make_button(preview, ID_STOP, "Stop");
     pg->addWidget(start, 0, 0);
     pg->addWidget(stop, 0, 1);
-    pg->addWidget(make_check(preview, ID_DELAY, "1 s pause between frames"), 1, 0, 1, 2);
+    QCheckBox* delay = make_check(preview, ID_DELAY, "Pause 1 s");
+    delay->setToolTip("Wait a second between frames");
+    pg->addWidget(delay, 1, 0, 1, 2);
     pg->addWidget(make_check(preview, ID_CONTINUOUS, "Continuous"), 2, 0, 1, 2);
     connect(start, &QPushButton::clicked, this, &TGQVDialog::Start);
     connect(stop, &QPushButton::clicked, this, &TGQVDialog::Stop);
@@ -220,13 +222,13 @@ QWidget* TGQVDialog::build_controls() {
 
     auto* display = new QGroupBox("Display", w);
     auto* dg = new QGridLayout(display);
-    QScrollBar* stretch = make_bar(display, ID_STRETCH, 110, 5);
+    QScrollBar* stretch = make_bar(display, ID_STRETCH, 120, 5);
     stretch->setRange(GUIDER_STRETCH_MIN, GUIDER_STRETCH_MAX);
     dg->addWidget(new QLabel("Stretch", display), 0, 0);
-    dg->addWidget(stretch, 0, 1);
-    dg->addWidget(make_readout(display, ID_STRETCH_VALUE, {2, FRAME, true}), 0, 2);
-    dg->addWidget(make_check(display, ID_MAX_STRETCH, "Max stretch"), 1, 0, 1, 3);
-    dg->addWidget(make_check(display, ID_MEDIAN, "Median filter"), 2, 0, 1, 3);
+    dg->addWidget(make_readout(display, ID_STRETCH_VALUE, {2, FRAME, true}), 0, 1, Qt::AlignRight);
+    dg->addWidget(stretch, 1, 0, 1, 2);
+    dg->addWidget(make_check(display, ID_MAX_STRETCH, "Max stretch"), 2, 0, 1, 2);
+    dg->addWidget(make_check(display, ID_MEDIAN, "Median filter"), 3, 0, 1, 2);
     bind_scroll_rules(
         stretch, scroll_guider_stretch, [] { return disp.guider_stretch; },
         [this] {
@@ -247,6 +249,7 @@ QWidget* TGQVDialog::build_controls() {
     connect(take, &QPushButton::clicked, this, &TGQVDialog::TakeDarkframe);
     connect(find_control<QCheckBox>(dark, ID_USE_DARK), &QCheckBox::clicked, this,
             &TGQVDialog::UseDarkframe);
+    kg->setColumnStretch(2, 1);
     grid->addWidget(dark, 1, 0, 1, 3);
 
     const std::pair<int, int*> flags[] = {{ID_DELAY, &autoguide.guider_exposure_delay},
