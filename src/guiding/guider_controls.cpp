@@ -19,10 +19,8 @@
 #include "telescope/telescope_state.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 

@@ -443,7 +443,7 @@ void TGQVDialog::ShowValues() {
     set_check(ID_MEDIAN, autoguide.guider_use_median);
     set_check(ID_MAX_STRETCH, disp.guider_max_stretch);
     set_check(ID_USE_DARK, autoguide.guider_use_darkframe);
-    enable(ID_USE_DARK, autoguide.guider_darkframe_loaded && !previewing_);
+    enable(ID_USE_DARK, autoguide.guider_darkframe_loaded);
     set_text(ID_DARK_STATUS, guider_darkframe_status());
 
     set_number(ID_POINTER_X, autoguide.guiderwrk_x);
