@@ -168,6 +168,15 @@ void Camera::readout(int command, unsigned value, int ccd, const std::uint8_t* p
     f.win.h = static_cast<int>(u16(p + 6));
     f.win.bx = std::max<int>(p[8], 1);
     f.win.by = std::max<int>(p[9], 1);
+    if (ccd == 0 && (f.win.x || f.win.y)) {
+        // The main CCD starts a window's read-out on an even column, and
+        // its rows on the row as many further on as the requested row is
+        // past a multiple of ten (what the program allows for when it
+        // places its guide window); never past the sensor's last rows.
+        f.win.x -= f.win.x % 2;
+        const int last = main_->sensor().height - f.win.h;
+        f.win.y = std::min(f.win.y + f.win.y % 10, std::max(last, f.win.y));
+    }
     const std::size_t bpp = ccd == 1 ? 1 : 2;
     const std::size_t pixels = static_cast<std::size_t>(f.win.out_w()) * f.win.out_h();
     if (pixels == 0) {

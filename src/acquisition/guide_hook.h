@@ -8,6 +8,14 @@ class SequenceGuiding {
     virtual ~SequenceGuiding() = default;
     // One correction on the image just shown (a full frame).
     virtual void correct(const unsigned short* image) = 0;
+
+    // Guider-camera guiding through a host-timed exposure: started when the
+    // run's first such exposure begins (false: it could not start), one
+    // cycle after each pump of the wait (false: the guide star is lost),
+    // stopped when the run ends.
+    virtual bool guider_start() { return true; }
+    virtual bool guider_cycle() { return true; }
+    virtual void guider_stop() {}
 };
 
 // `g` stays the program's; null takes it out again.

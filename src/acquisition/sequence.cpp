@@ -79,13 +79,22 @@ struct ClearSchedule {
 // Waits until seq.endticks, pumping input (a press ends the wait through the
 // stop rule), advancing the bar by 16 every sixteenth of `length` and, when
 // `clears` is given, issuing the scheduled vertical clears.
-void interruptible_wait(std::uint32_t t0, std::uint32_t length, ClearSchedule* clears) {
+// With `guider`, one guider cycle follows each pump; a lost guide star ends
+// the wait at once and returns false.
+bool interruptible_wait(std::uint32_t t0, std::uint32_t length, ClearSchedule* clears,
+                        SequenceGuiding* guider = nullptr) {
     const std::uint32_t step = std::max<std::uint32_t>(length / 16, 1);
     std::uint32_t next_step = t0 + step;
     seq.endticks = t0 + length;
     for (;;) {
         seq.ticks = platform::now_ms();
         if (!before(seq.ticks, seq.endticks)) break;
+        if (guider && (guide.guider_guiding || guide.guider_guiding_standalone) &&
+            !guider->guider_cycle()) {
+            seq.endticks = platform::now_ms();
+            return false;
+        }
+        seq.ticks = platform::now_ms();
         if (clears) clears->due(seq.ticks);
         if (!before(seq.ticks, next_step)) {
             set_progress(acq.progress + 16);
@@ -95,6 +104,7 @@ void interruptible_wait(std::uint32_t t0, std::uint32_t length, ClearSchedule* c
         if (!before(seq.ticks, seq.endticks)) break;
         platform::sleep_ms(std::min(seq.endticks - seq.ticks, PUMP_INTERVAL_MS));
     }
+    return true;
 }
 
 // A host-timed wait of the fine units: no input is taken, as the camera cannot
@@ -140,8 +150,19 @@ void expose(char range, std::uint32_t exposure) {
         return;
     }
     if (shutter && !acq.take_darkframe) QV_openshutter();
-    interruptible_wait(t0, exposure, &clears);
+    SequenceGuiding* guider = guide.guider_guiding ? sequence_guiding() : nullptr;
+    if (guider && !guider->guider_start()) {
+        cfg.continuous = 0;
+        seq.end_loop = 1;
+    }
+    const bool star_kept = interruptible_wait(t0, exposure, &clears, guider);
     if (shutter && exposure > SHUTTER_MIN_MS) QV_closeshutter();
+    if (!star_kept) {
+        // What was exposed is read and kept; the series goes no further.
+        seq.no_images = 1;
+        seq.cont_work = 0;
+    }
+    if (guider && (!star_kept || (seq.no_images <= 1 && !cfg.continuous))) guider->guider_stop();
 }
 
 void calibrate() {
@@ -246,6 +267,8 @@ void end_of_sequence(SequenceHost& host) {
     }
     stacking.orig_x = stacking.orig_y = stacking.merge_x = stacking.merge_y = 0;
     stacking.orig_avg = 0;
+    if (guide.guider_guiding)
+        if (SequenceGuiding* g = sequence_guiding()) g->guider_stop();
     guide.guider_guiding = 0;
     platform::ui().set_cursor(platform::CursorShape::Arrow);
     host.redraw();

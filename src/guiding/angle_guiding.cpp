@@ -22,7 +22,7 @@ void plan_axis(double seconds, char plus, char minus, char& last, int backlash, 
     if (seconds == 0) return;
     const char d = seconds > 0 ? plus : minus;
     double length = std::abs(seconds) * 1000;
-    if (d != last) length += backlash * 1000.0 / (rate > 0 ? rate : 1);
+    if (d != last && !cfg.ignore_backlash) length += backlash * 1000.0 / (rate > 0 ? rate : 1);
     last = d;
     *dir = d;
     *ms = static_cast<int>(length) - hyst * 100;
@@ -32,8 +32,13 @@ void plan_axis(double seconds, char plus, char minus, char& last, int backlash, 
 
 void split_error(int dx, int dy, double* ra, double* dec) {
     const double ex = dx / 1000.0, ey = dy / 1000.0;
-    const double rx = autoguide.RA_x, ry = autoguide.RA_y;
-    const double qx = autoguide.Dec_x, qy = autoguide.Dec_y;
+    // The unrounded vectors of this run's training; the whole-pixel ones
+    // when only those are known (typed or kept).
+    const bool fine = autoguide.RA_vx != 0 || autoguide.RA_vy != 0;
+    const double rx = fine ? autoguide.RA_vx : autoguide.RA_x;
+    const double ry = fine ? autoguide.RA_vy : autoguide.RA_y;
+    const double qx = fine ? autoguide.Dec_vx : autoguide.Dec_x;
+    const double qy = fine ? autoguide.Dec_vy : autoguide.Dec_y;
     const double det = rx * qy - qx * ry;
     const double norms = std::hypot(rx, ry) * std::hypot(qx, qy);
     if (norms > 0 && std::abs(det) >= MIN_SINE * norms) {

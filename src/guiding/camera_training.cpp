@@ -28,27 +28,33 @@ struct Point {
 
 class Training {
   public:
-    Training(TrainingHost& host, GuideLog* log) : host_(host), log_(log) {}
+    Training(TrainingHost& host, GuideLog* log, bool guider)
+        : host_(host), log_(log), guider_(guider) {}
 
     // One step: caption, pulse, settle, image, then the centroid at `first`
     // and again at its result. False when the star is lost or the run is
     // stopped; `out` is the star's position.
     bool step(int number, const char* tail, char dir, int ms, Point first, Point* out) {
-        const std::string caption = number == 0 ? std::string(TRAINING_FIRST_CAPTION)
-                                                : TRAINING_CAPTION + std::string(tail);
+        const std::string caption = number == 0 && !guider_ ? std::string(TRAINING_FIRST_CAPTION)
+                                                            : TRAINING_CAPTION + std::string(tail);
         host_.set_caption(caption.c_str());
         tele.slewdir = dir;
         tele.slew_time = ms;
         drive_slew();
         platform::sleep_ms(SETTLE_MS);
-        image = image_int;
+        image = guider_ ? guider_imageptr : image_int;
         const bool whole = host_.take_image();
         bool lost = !whole || host_.stop_requested();
-        if (!lost) {
+        if (!lost && guider_) {
+            guider_find_centre(first.x, first.y, guider_imageptr, guide.cur_rad);
+            lost = guider_find_centre(guide.guider_xcent, guide.guider_ycent, guider_imageptr,
+                                      guide.cur_rad) == 1;
+            if (!lost) *out = {guide.guider_xcent, guide.guider_ycent};
+        } else if (!lost) {
             find_centre(first.x, first.y, image, guide.cur_rad);
             lost = find_centre(guide.xcent, guide.ycent, image, guide.cur_rad) == 1;
+            if (!lost) *out = {guide.xcent, guide.ycent};
         }
-        if (!lost) *out = {guide.xcent, guide.ycent};
         if (log_) log_->step(tail, dir, ms, out->x, out->y, lost);
         if (lost) return false;
         autoguide.posx[number] = out->x;
@@ -66,6 +72,7 @@ class Training {
   private:
     TrainingHost& host_;
     GuideLog* log_;
+    bool guider_;
 };
 
 Point operator+(Point a, Point b) {
@@ -77,8 +84,9 @@ Point operator-(Point a, Point b) {
 
 } // namespace
 
-int eight_position_training(TrainingHost& host, GuideLog* log) {
-    if (!guide.picked_star) return GUIDE_REFUSED;
+int eight_position_training(TrainingHost& host, GuideLog* log, TrainingCamera camera) {
+    const bool guider = camera == TrainingCamera::Guider;
+    if (!(guider ? guide.guider_picked_star : guide.picked_star)) return GUIDE_REFUSED;
     if (cfg.telescope == 'n') {
         messages(55);
         return GUIDE_REFUSED;
@@ -88,27 +96,33 @@ int eight_position_training(TrainingHost& host, GuideLog* log) {
         messages(54);
         return GUIDE_REFUSED;
     }
+    int& training = guider ? autoguide.guider_training : guide.training;
     struct Finish {
         TrainingHost& host;
+        int& training;
+        bool guider;
         ~Finish() {
-            guide.training = 0;
-            host.set_caption(CAMERA_CONTROL_CAPTION);
+            training = 0;
+            host.set_caption(guider ? GUIDER_CONTROL_CAPTION : CAMERA_CONTROL_CAPTION);
             host.refresh();
         }
-    } finish{host};
-    guide.training = 1;
+    } finish{host, training, guider};
+    training = 1;
     guide.cur_rad = cfg.star_mask;
     if (log && !log->is_open()) log->open("training", host.log_path());
 
-    const int d = std::max(cfg.slewdefault, 1);
+    const int d = std::max(guider ? autoguide.guider_slewdefault : cfg.slewdefault, 1);
     const int ra_ms = d * 1000;
-    const int first_ms = d * 1000; // the guider's first pulse is a tenth of this
+    const int first_ms = guider ? d * 100 : d * 1000;
     Point start{guide.pick_xcent, guide.pick_ycent};
-    if (disp.binned) start = {start.x / 2, start.y / 2};
+    if (guider)
+        start = {guide.guider_pick_xcent, guide.guider_pick_ycent};
+    else if (disp.binned)
+        start = {start.x / 2, start.y / 2};
     autoguide.startx = start.x;
     autoguide.starty = start.y;
 
-    Training t(host, log);
+    Training t(host, log, guider);
     Point pos[8];
     const auto stopped = [&] {
         if (log) log->note("training ended early: the star was lost or the run was stopped");
@@ -149,12 +163,16 @@ int eight_position_training(TrainingHost& host, GuideLog* log) {
     autoguide.Dec_backlash = m.Dec_backlash;
     autoguide.theta = m.theta;
     autoguide.quadrant = m.quadrant;
+    autoguide.RA_vx = m.ra_vx;
+    autoguide.RA_vy = m.ra_vy;
+    autoguide.Dec_vx = m.dec_vx;
+    autoguide.Dec_vy = m.dec_vy;
     char text[256];
     training_model_text(m, text, sizeof text);
     if (log) log->note(text);
     messages(MSG_OWN_TEXT, text);
-    autoguide.trained = 1;
-    autoguide.use_trained = 1;
+    (guider ? autoguide.guider_trained : autoguide.trained) = 1;
+    (guider ? autoguide.guider_use_trained : autoguide.use_trained) = 1;
     SaveINIFile(cfg.ini_file);
     return GUIDE_DONE;
 }

@@ -14,8 +14,8 @@ class TrainingHost {
     virtual ~TrainingHost() = default;
     // The dialog's caption, which tells the user what the mount is doing.
     virtual void set_caption(const char* caption) { (void)caption; }
-    // One exposure into the main buffer, shown in the dialog. False when
-    // the frame did not arrive whole.
+    // One exposure into the camera's buffer (the main image, or the guider
+    // frame), shown in the dialog. False when the frame did not arrive whole.
     virtual bool take_image() = 0;
     // The dialog shows the values again (the step reached, the model).
     virtual void refresh() {}
@@ -30,8 +30,16 @@ constexpr const char* TRAINING_FIRST_CAPTION = "Camera Control - Training / slew
 constexpr const char* TRAINING_CAPTION = "Auto Guider Camera Control - Training / ";
 constexpr const char* CAMERA_CONTROL_CAPTION = "Camera Control";
 
+constexpr const char* GUIDER_CONTROL_CAPTION = "Auto Guider Camera Control";
+
+// Which camera trains: the main camera on its picked star, or the guider
+// camera on the guider's (its first west pulse a tenth as long, its frames
+// measured with the guider's centroid, its own trained flags).
+enum class TrainingCamera { Main, Guider };
+
 // Runs the training on the picked star (nothing without one). The model,
 // its result box, `trained` and `use_trained` and the settings file follow
 // only a complete run: a lost star or a stop leaves them as they were.
 // Returns GUIDE_DONE, GUIDE_REFUSED or GUIDE_STOPPED (guide_loop.h).
-int eight_position_training(TrainingHost& host, GuideLog* log = nullptr);
+int eight_position_training(TrainingHost& host, GuideLog* log = nullptr,
+                            TrainingCamera camera = TrainingCamera::Main);

@@ -55,20 +55,30 @@ std::int16_t guide_error(int ref, int ref_tenths, int pos, int pos_tenths) {
     return static_cast<std::int16_t>(std::clamp<long>(e, INT16_MIN, INT16_MAX));
 }
 
-GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy) {
+GuidePulses plan_pulses(std::int16_t dx, std::int16_t dy, const PulseRules& r) {
     GuidePulses p;
-    if (std::abs(dx) > JUMP_LIMIT || std::abs(dy) > JUMP_LIMIT) {
+    if (std::abs(dx) > r.jump_limit || std::abs(dy) > r.jump_limit) {
         p.jump = true;
         return p;
     }
-    if (due(dx, RA_THRESHOLD))
-        plan_axis(dx, cfg.e, cfg.w, autoguide.lastslewx, cfg.backlashx, cfg.slewx, cfg.hystx,
-                  &p.ra_dir, &p.ra_ms);
+    if (due(dx, r.ra_threshold))
+        plan_axis(dx, cfg.e, cfg.w, autoguide.lastslewx, r.backlashx, r.slewx, r.hystx, &p.ra_dir,
+                  &p.ra_ms);
     // The north and south switches name sky directions, whatever the swap.
-    if (due(dy, DEC_THRESHOLD) && !(dy > 0 ? cfg.ignore_north : cfg.ignore_south))
-        plan_axis(dy, cfg.n, cfg.s, autoguide.lastslewy, cfg.backlashy, cfg.slewy, cfg.hysty,
-                  &p.dec_dir, &p.dec_ms);
+    if (due(dy, r.dec_threshold) && !(dy > 0 ? cfg.ignore_north : cfg.ignore_south))
+        plan_axis(dy, cfg.n, cfg.s, autoguide.lastslewy, r.backlashy, r.slewy, r.hysty, &p.dec_dir,
+                  &p.dec_ms);
     return p;
+}
+
+GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy) {
+    return plan_pulses(dx, dy,
+                       {JUMP_LIMIT, RA_THRESHOLD, DEC_THRESHOLD, cfg.slewx, cfg.slewy,
+                        cfg.backlashx, cfg.backlashy, cfg.hystx, cfg.hysty});
+}
+
+void send_guide_pulse(char dir, int ms) {
+    pulse(dir, ms);
 }
 
 int guide_telescope(const unsigned short* image) {

@@ -18,6 +18,20 @@ struct GuidePulses {
     int dec_ms = 0;
 };
 
+// The limits and mount parameters one camera's per-axis guiding uses.
+struct PulseRules {
+    int jump_limit;                  // thousandths of a pixel: beyond, no pulse
+    int ra_threshold, dec_threshold; // smallest correction without ignore_small
+    int slewx, slewy;                // pixels a second
+    int backlashx, backlashy;        // pixels
+    int hystx, hysty;                // 100 ms
+};
+GuidePulses plan_pulses(std::int16_t dx, std::int16_t dy, const PulseRules& rules);
+
+// One timed pulse through the drive chosen (LX200 or the relays), with the
+// beeps before and after; nothing for a length of 0 or less.
+void send_guide_pulse(char dir, int ms);
+
 // Works out the pulses for the error (`dx`, `dy`) and updates the per-axis
 // reversal memory (`lastslewx`, `lastslewy`); sends nothing.
 GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy);

@@ -15,6 +15,7 @@ class GuideHost {
     // The information window: opened with the run's first frame, refreshed
     // after each correction, closed when the run ends.
     virtual void info_open(const char* caption) { (void)caption; }
+    virtual void info_caption(const char* caption) { (void)caption; }
     virtual void info_refresh(const GuideFrame& frame) { (void)frame; }
     virtual void info_close() {}
     // Stops the run besides a key or button press (Ctrl+C, a time limit).

@@ -43,6 +43,8 @@ struct GuidingState {
     int RA_x = 0, RA_y = 0, Dec_x = 0, Dec_y = 0;
     int RA_backx = 0, RA_backy = 0, Dec_backx = 0, Dec_backy = 0;
     int quadrant = 1;
+    // The same vectors unrounded, which angle-mode guiding steers by.
+    double RA_vx = 0, RA_vy = 0, Dec_vx = 0, Dec_vy = 0;
     // Its measurements: the start point, pos0..pos7 and the step reached.
     int startx = 0, starty = 0;
     int posx[8] = {}, posy[8] = {};
@@ -62,6 +64,15 @@ struct GuidingState {
     int fst_run = 1;  // the relay exercise before the first socket training is still to come
     GuideFrame frame; // the last guide frame's record
 
+    // Guider-camera guiding: a lost star ends the exposure or the run.
+    int guider_guiding_failed = 0;
+    int guided_image = 0; // the guider frame shown is a guided one
+    int start_guider = 0; // the guider dialog asked for standalone guiding
+    int guider_training = 0;
+    int guider_slewdefault = 1; // seconds of the guider training's pulses
+    int guider_trained = 0;
+    int guider_use_trained = 0; // angle mode with the trained model
+
     // The guider camera's dialog. Its dark frame is its own: the camera
     // dialog's guide dark frame is a main-camera frame in another buffer.
     int min_guider_exp = 1, max_guider_exp = 10;
@@ -72,10 +83,7 @@ struct GuidingState {
     int guider_exposure_delay = 0;
     int guider_continuous = 1; // the preview runs until stopped; off, Start takes one frame
     int guider_pick_star_save = 0;
-    int start_guider = 0;
     int got_guidercam = 0;
-    int guided_image = 0;
-    int guider_trained = 0, guider_use_trained = 0;
     char guider_info_caption[64] = "AutoGuider Camera Guiding";
 };
 

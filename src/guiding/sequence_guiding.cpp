@@ -3,16 +3,47 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/guide_hook.h"
 #include "guiding/guide_correction.h"
+#include "guiding/guide_loop.h"
+#include "guiding/guider_guiding.h"
 #include "guiding/guiding_state.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
 
 namespace {
 
-class SelfGuiding : public SequenceGuiding {
+// The sequence's guiding: self-guiding on each image, and the guider camera
+// through host-timed exposures, shown by the host the program installed.
+class SequenceHooks : public SequenceGuiding {
   public:
     void correct(const unsigned short* image) override { self_guide_correction(image); }
+    bool guider_start() override {
+        if (open_) return true; // the run's guiding goes on
+        static GuideHost none;
+        GuideHost& h = host ? *host : none;
+        autoguide.guider_guiding_failed = 0;
+        h.info_open("Guiding Info");
+        open_ = true;
+        return StartGuiderAutoGuide(h) == 0;
+    }
+    bool guider_cycle() override {
+        static GuideHost none;
+        GuiderAutoGuide(host ? *host : none);
+        return !autoguide.guider_guiding_failed;
+    }
+    void guider_stop() override {
+        if (!open_) return;
+        open_ = false;
+        guide.guider_guiding = 0;
+        if (host) host->info_close();
+    }
+
+    GuideHost* host = nullptr;
+
+  private:
+    bool open_ = false;
 };
+
+SequenceHooks hooks;
 
 } // namespace
 
@@ -31,6 +62,9 @@ void self_guide_correction(const unsigned short* image) {
 }
 
 void install_guiding_hooks() {
-    static SelfGuiding self_guiding;
-    install_sequence_guiding(&self_guiding);
+    install_sequence_guiding(&hooks);
+}
+
+void install_guider_hooks(GuideHost* host) {
+    hooks.host = host;
 }

@@ -11,3 +11,9 @@ void self_guide_correction(const unsigned short* image);
 // Installs guiding's hooks into the lower layers (the sequence's
 // correction). Called once at start-up by the program and the CLI.
 void install_guiding_hooks();
+
+class GuideHost;
+// The host that shows the guider camera's guiding through the main
+// exposures (the program's "Guiding Info" window, the CLI's lines); null
+// shows nothing.
+void install_guider_hooks(GuideHost* host);

@@ -29,6 +29,10 @@ TrainingModel eight_position_model(int startx, int starty, const int posx[8], co
     const int ra_ms = std::max(first_ms, 0) + 2000 * d; // steps 1 to 3
     const int dec_ms = 1200 * d;                        // steps 6 and 7
     TrainingModel m;
+    m.ra_vx = (posx[2] - startx) * 1000.0 / ra_ms;
+    m.ra_vy = (posy[2] - starty) * 1000.0 / ra_ms;
+    m.dec_vx = (posx[6] - posx[4]) * 1000.0 / dec_ms;
+    m.dec_vy = (posy[6] - posy[4]) * 1000.0 / dec_ms;
     m.RA_x = (posx[2] - startx) * 1000 / ra_ms;
     m.RA_y = (posy[2] - starty) * 1000 / ra_ms;
     m.theta = m.RA_y == 0 ? 0.0f

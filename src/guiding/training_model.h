@@ -25,6 +25,8 @@ struct TrainingModel {
     int Dec_backx = 0, Dec_backy = 0, Dec_backlash = 0;
     float theta = 0; // radians
     int quadrant = 1;
+    // The two vectors before rounding to whole pixels a second, for guiding.
+    double ra_vx = 0, ra_vy = 0, dec_vx = 0, dec_vy = 0;
 };
 TrainingModel eight_position_model(int startx, int starty, const int posx[8], const int posy[8],
                                    int seconds, int first_ms);

@@ -79,11 +79,15 @@ TEST_F(AngleGuidingTest, SkewedAxesAreSolvedLinedUpOnesProjected) {
 
 TEST_F(AngleGuidingTest, ReversalsAddBacklashAndHysteresisIsTakenOff) {
     model(-4, 0, 0, 5);
+    cfg.ignore_backlash = 0;
     autoguide.Dec_backlash = 2; // pixels
     cfg.guider_hysty = 1;
     GuidePulses p = plan_angle_pulses(0, -2500); // south after north
     EXPECT_EQ(p.dec_dir, 's');
     EXPECT_EQ(p.dec_ms, 500 + 2 * 1000 / 5 - 100);
     p = plan_angle_pulses(0, -2500);
+    EXPECT_EQ(p.dec_ms, 500 - 100);
+    cfg.ignore_backlash = 1; // "Ignore Backlash"
+    p = plan_angle_pulses(0, 2500);
     EXPECT_EQ(p.dec_ms, 500 - 100);
 }

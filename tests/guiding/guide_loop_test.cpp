@@ -93,6 +93,9 @@ TEST_F(GuideLoopTest, TrainingFindsTheGuideRateAndGuidingHoldsTheStar) {
     const double ra_rate = dec_rate * std::cos(36.46 * M_PI / 180);
     EXPECT_NEAR(cfg.slewy, dec_rate, 0.15 * dec_rate + 1);
     EXPECT_NEAR(cfg.slewx, ra_rate, 0.15 * ra_rate + 1);
+    // No play in the gears: the star comes back where the window put it.
+    EXPECT_LE(cfg.backlashx, 1);
+    EXPECT_LE(cfg.backlashy, 1);
     EXPECT_EQ(guide.picked_star, 0); // a new pick before guiding
 
     pick();
@@ -117,3 +120,29 @@ TEST_F(GuideLoopTest, TrainingFindsTheGuideRateAndGuidingHoldsTheStar) {
 }
 
 } // namespace
+
+TEST_F(GuideLoopTest, TheGuideWindowShowsEachStarWhereThePlacementExpectsIt) {
+    sim::Config c;
+    c.mount.pe_amplitude = 0;
+    begin(c);
+    std::vector<std::uint16_t> px(image, image + disp.intlength);
+    int checked = 0;
+    for (const auto& s : simtest::find_stars(px, disp.width1, disp.height1)) {
+        if (s.x < 80 || s.y < 80 || s.x > disp.width1 - 80 || s.y > disp.height1 - 80) continue;
+        if (s.value < 500) continue;
+        guide.pick_xcent = s.x;
+        guide.pick_ycent = s.y;
+        calc_guideframe();
+        guide.tracking = 0;
+        if (guide.focus_y % 10 == 0) continue; // no shift to see
+        ASSERT_TRUE(QV_camera_guide());
+        // The brightest pixel of the window is the star.
+        int bx = 0, by = 0;
+        for (int i = 0; i < 128 * 128; ++i)
+            if (image[i] > image[by * 128 + bx]) bx = i % 128, by = i / 128;
+        EXPECT_NEAR(bx, guide.xcent, 1) << "focus " << guide.focus_x << "," << guide.focus_y;
+        EXPECT_NEAR(by, guide.ycent, 1) << "focus " << guide.focus_x << "," << guide.focus_y;
+        ++checked;
+    }
+    EXPECT_GE(checked, 2);
+}
