@@ -46,6 +46,7 @@ struct AcquisitionState {
     int total_images = 1;
     int stopit = 1; // ends the dialog's preview loop
     int start_maincam = 0;
+    int start_autoguidercam = 0; // the camera dialog hands over to the guider camera
     int switched_frame = 0, interlaced_line = 0, switching = 0;
     int pick_star_save = 0;
     int startguiding = 0;

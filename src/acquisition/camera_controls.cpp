@@ -313,3 +313,17 @@ int picture_pixel_value(int px, int py) {
     if (at >= image_pixel_count()) return -1;
     return image_int[at];
 }
+
+bool exit_autoguider_cam() {
+    if (guide.guider_guiding_standalone) {
+        messages(59);
+        return false;
+    }
+    if (cfg.telescope == 'n') {
+        messages(MSG_OWN_TEXT, NO_DRIVE_TEXT);
+        return false;
+    }
+    acq.start_autoguidercam = 1;
+    disp.bin_display_quad = 0;
+    return true;
+}

@@ -105,3 +105,11 @@ PickResult dialog_pick_star(int px, int py);
 
 // The full image's pixel under picture point (px, py); -1 outside the image.
 int picture_pixel_value(int px, int py);
+
+// The guider camera needs a drive to move the telescope with.
+constexpr const char* NO_DRIVE_TEXT =
+    "Please select a telescope drive method before using autoguider";
+// Button 16: hands over to the guider camera's dialog (start_autoguidercam,
+// the dialog closes with result 2). Refused, with its message, while the
+// guider camera guides on its own or without a telescope drive.
+bool exit_autoguider_cam();

@@ -491,7 +491,11 @@ QWidget* TQVDialog::build_guiding_column() {
     gg->addWidget(self, row, 0, 1, 2);
     gg->addWidget(self_dark, row++, 2, 1, 2);
     QPushButton* start_guiding = make_button(guiding, 15, "Start Guiding");
-    gg->addWidget(start_guiding, row++, 0, 1, 4);
+    QPushButton* guider_camera = make_button(guiding, 16, "Autoguider Camera");
+    guider_camera->setToolTip("Close and open the autoguider camera's dialog");
+    gg->addWidget(start_guiding, row, 0, 1, 2);
+    gg->addWidget(guider_camera, row++, 2, 1, 2);
+    connect(guider_camera, &QPushButton::clicked, this, &TQVDialog::ExitAutoguiderCam);
     v->addWidget(guiding);
     connect(self, &QCheckBox::clicked, this, &TQVDialog::SetSelfGuiding);
     connect(self_dark, &QCheckBox::clicked, this, &TQVDialog::SetSelfGuidingDarkframe);
@@ -691,6 +695,7 @@ void TQVDialog::show_values() {
     enable(727, !busy);
     enable(771, !busy);
     enable(15, !busy);
+    enable(16, !busy);
     enable(1, !busy);
     enable(108, previewing_);
     if (picture_) picture_->update();
@@ -945,6 +950,10 @@ void TQVDialog::SetDefault() {
 void TQVDialog::StartAutoGuide() {
     if (!exposure_edit_ || !start_auto_guide(exposure_edit_->text().toLatin1().constData())) return;
     accept();
+}
+
+void TQVDialog::ExitAutoguiderCam() {
+    if (exit_autoguider_cam()) done(2);
 }
 
 void TQVDialog::SetSelfGuiding() {

@@ -31,6 +31,7 @@ class TQVDialog : public QDialog {
     void Train();                   // 727, the eight-position training
     void SetDefault();              // 729
     void StartAutoGuide();          // 15
+    void ExitAutoguiderCam();       // 16, closes with 2
     void SetSelfGuiding();          // 135
     void SetSelfGuidingDarkframe(); // 138
     // The AO unit controls.

@@ -341,6 +341,7 @@ bool find_camera() {
 
 bool camera_start_prepare() {
     acq.start_maincam = 0;
+    acq.start_autoguidercam = 0;
     seq.cont_work = 0;
     seq.series_work = 0;
     seq.end_loop = 0;
@@ -363,6 +364,12 @@ bool camera_start_prepare() {
 void QV_Control(SequenceHost& host) {
     if (!camera_start_prepare()) return;
     const bool take_photo = host.run_dialog();
+    if (acq.start_autoguidercam) {
+        acq.start_autoguidercam = 0;
+        host.redraw();
+        platform::ui().send_command(CM_GUIDER_CAMERA);
+        return;
+    }
     if (!take_photo || acq.startguiding) {
         disp.non_guiding = 0;
         if (acq.startguiding) {

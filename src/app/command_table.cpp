@@ -109,7 +109,7 @@ const std::vector<CommandEntry> table = {
     {CM_HELP_ABOUT, "Help", "About Nocteris", nullptr, false, &W::Help_About, nullptr},
 
     // Not in the menu: accelerator, tool bar and internal commands.
-    {CM_GUIDER_CAMERA, nullptr, nullptr, nullptr, false, nullptr, nullptr},
+    {CM_GUIDER_CAMERA, nullptr, nullptr, nullptr, false, &W::QV_Guider_Control, nullptr},
     {CM_CONTRAST_STRETCH, nullptr, nullptr, nullptr, false, &W::CmContrastStretch, nullptr},
     {CM_GUIDE_TELESCOPE, nullptr, nullptr, nullptr, false, &W::GuideTelescope, nullptr},
     {CM_GUIDER_GUIDE, nullptr, nullptr, nullptr, false, nullptr, nullptr},

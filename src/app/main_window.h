@@ -134,6 +134,7 @@ class TNocterisWindow : public QAbstractScrollArea {
     void CmStretchPaint();
     void Nocteris_Camera();
     void QV_Control();
+    void QV_Guider_Control();
     void CmControl();
     void CmTrainGuide();
     void CmStartGuide();

@@ -72,6 +72,19 @@ struct GuidingState {
     int guider_slewdefault = 1; // seconds of the guider training's pulses
     int guider_trained = 0;
     int guider_use_trained = 0; // angle mode with the trained model
+
+    // The guider camera's dialog. Its dark frame is its own: the camera
+    // dialog's guide dark frame is a main-camera frame in another buffer.
+    int min_guider_exp = 1, max_guider_exp = 10;
+    std::uint16_t guiderwrk_x = 0, guiderwrk_y = 0, guiderwrk_val = 0;
+    int guider_darkframe_loaded = 0;
+    char darkframe_base_text[40] = "";
+    char guider_darkframe_text[80] = "";
+    int guider_exposure_delay = 0;
+    int guider_continuous = 1; // the preview runs until stopped; off, Start takes one frame
+    int guider_pick_star_save = 0;
+    int got_guidercam = 0;
+    char guider_info_caption[64] = "AutoGuider Camera Guiding";
 };
 
 extern GuidingState autoguide;

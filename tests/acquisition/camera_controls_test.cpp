@@ -7,6 +7,7 @@
 #include "acquisition/sequence.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
+#include "platform/command_ids.h"
 #include "platform/host_path.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -320,4 +322,36 @@ TEST_F(CameraControlsTest, AutoMergingWithoutAStarIsRefusedAtTakePhoto) {
     acq.slew_sum_alt = 0;
     cfg.continuous = 1; // a series is not merged
     EXPECT_EQ(take_photo_refusal(), nullptr);
+}
+
+TEST_F(AcqSim, AutoguiderCameraButtonHandsOverOnlyWithADriveAndNoGuiderGuiding) {
+    start();
+    struct Host : SequenceHost {
+        bool run_dialog() override {
+            handed = exit_autoguider_cam();
+            return false; // the dialog closed with 2, not through "Take Photo"
+        }
+        bool handed = false;
+    } host;
+
+    guide.guider_guiding_standalone = 1;
+    QV_Control(host);
+    EXPECT_FALSE(host.handed);
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_EQ(ui.boxes.back().text, "Sorry, already guiding with external camera");
+    guide.guider_guiding_standalone = 0;
+    cfg.telescope = 'n';
+    QV_Control(host);
+    EXPECT_EQ(ui.boxes.back().text, NO_DRIVE_TEXT);
+    const auto handovers = [&] {
+        return std::count(ui.commands.begin(), ui.commands.end(), CM_GUIDER_CAMERA);
+    };
+    EXPECT_EQ(handovers(), 0);
+
+    cfg.telescope = 'l';
+    QV_Control(host);
+    EXPECT_TRUE(host.handed);
+    EXPECT_EQ(disp.bin_display_quad, 0);
+    EXPECT_EQ(acq.start_autoguidercam, 0);
+    EXPECT_EQ(handovers(), 1);
 }

@@ -1,0 +1,621 @@
+#include "guiding/guider_dialog.h"
+
+#include "acquisition/acquisition_state.h"
+#include "dialogs/controls.h"
+#include "dialogs/dib_image.h"
+#include "dialogs/scroll_binding.h"
+#include "display/dib.h"
+#include "display/display_pipeline.h"
+#include "display/image_store.h"
+#include "guiding/guide_params.h"
+#include "guiding/guider_controls.h"
+#include "guiding/guiding_state.h"
+#include "platform/clock.h"
+#include "platform/host_path.h"
+#include "platform/ui.h"
+#include "settings/settings.h"
+#include "star/star_state.h"
+#include "telescope/telescope_state.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Control ids.
+constexpr int ID_START = 101, ID_STOP = 102, ID_TAKE_DARK = 103, ID_USE_DARK = 104;
+constexpr int ID_DARK_STATUS = 105, ID_MEDIAN = 106, ID_MAX_STRETCH = 107, ID_DELAY = 108;
+constexpr int ID_CONTINUOUS = 109, ID_EXP_DOWN = 110, ID_EXP_UP = 111, ID_EXP_VALUE = 112;
+constexpr int ID_HUNDREDTHS = 113, ID_TENTHS = 114, ID_SECONDS = 115, ID_STRETCH = 116;
+constexpr int ID_STRETCH_VALUE = 117, ID_POINTER_X = 118, ID_POINTER_Y = 119;
+constexpr int ID_POINTER_VALUE = 120, ID_PICK = 121, ID_PICKED_X = 122, ID_PICKED_Y = 123;
+constexpr int ID_NORTH = 131, ID_SOUTH = 132, ID_EAST = 133, ID_WEST = 134;
+constexpr int ID_GO_NORTH = 135, ID_GO_SOUTH = 136, ID_GO_EAST = 137, ID_GO_WEST = 138;
+constexpr int ID_MAIN_CAMERA = 140, ID_START_GUIDING = 141, ID_CLOSE = 2;
+constexpr int ID_SLEWX = 150, ID_SLEWY = 151, ID_BACKX = 152, ID_BACKY = 153;
+constexpr int ID_GUIDER_THETA = 154, ID_THETA = 155, ID_TRAINED = 156, ID_TRAIN = 157;
+constexpr int ID_USE_DEFAULTS = 158, ID_IGNORE_BACKLASH = 159, ID_IGNORE_ANGLE = 160;
+constexpr int ID_SWAP_NS = 161, ID_SWAP_EW = 162, ID_MODE = 163;
+constexpr int ID_AO_SLEWX = 170, ID_AO_SLEWY = 171, ID_AO_XRATE = 172, ID_AO_YRATE = 173;
+constexpr int ID_AO_TRAINED = 174, ID_AO_TRAIN = 175, ID_AO_COM1 = 176, ID_AO_COM0 = 177;
+constexpr int ID_AO_COM_OTHER = 178, ID_AO_MODE = 179, ID_AO_SWAP_NS = 180, ID_AO_SWAP_EW = 181;
+constexpr int ID_AO_MOUNT_SWAP_NS = 182, ID_AO_MOUNT_SWAP_EW = 183;
+
+constexpr int FRAME = 14;
+constexpr int GAP = 10;
+
+QColor frame_background() {
+    return QColor(24, 24, 32);
+}
+
+QToolButton* arrow_button(QWidget* parent, int id, Qt::ArrowType arrow, const char* label,
+                          const char* tip) {
+    auto* b = named(new QToolButton(parent), id);
+    b->setArrowType(arrow);
+    b->setText(label);
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setToolTip(tip);
+    b->setFixedSize(44, 42);
+    b->setFocusPolicy(Qt::StrongFocus);
+    return b;
+}
+
+} // namespace
+
+// The guider frame, 1:1. Its corner is the dialog point (10, 45), so the
+// dialog's coordinates are the frame's plus that offset.
+class GuiderPicture : public QWidget {
+  public:
+    explicit GuiderPicture(TGQVDialog* dialog) : QWidget(dialog), dialog_(dialog) {
+        setObjectName("picture");
+        setGeometry(GUIDER_FRAME_X, GUIDER_FRAME_Y, 500, GUIDER_HEIGHT);
+        setMouseTracking(true);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QImage& img = dialog_->frame_image();
+        p.fillRect(rect(), frame_background());
+        if (img.isNull()) {
+            p.setPen(QColor(150, 150, 160));
+            p.drawText(rect(), Qt::AlignCenter, "No guider frame yet\n\"Start\" takes a preview");
+        } else {
+            p.drawImage(0, 0, img);
+        }
+        if (guide.guider_picked_star) {
+            const int x = guide.guider_pick_xcent, y = guide.guider_pick_ycent;
+            p.setPen(QPen(QColor(255, 60, 60), 1));
+            p.drawLine(x - 10, y, x + 10, y);
+            p.drawLine(x, y - 10, x, y + 10);
+        }
+    }
+    QPoint dialog_point(QMouseEvent* e) const {
+        return e->position().toPoint() + QPoint(GUIDER_FRAME_X, GUIDER_FRAME_Y);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { dialog_->EvMouseMove(dialog_point(e)); }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton) dialog_->EvLButtonUp(dialog_point(e));
+        if (e->button() == Qt::RightButton) dialog_->EvRButtonUp(dialog_point(e));
+    }
+
+  private:
+    TGQVDialog* dialog_;
+};
+
+TGQVDialog::TGQVDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Auto Guider Camera Control");
+    picture_ = new GuiderPicture(this);
+    QWidget* readouts = build_readouts();
+    QWidget* controls = build_controls();
+    QWidget* side = build_side();
+    for (QWidget* w : {readouts, controls, side}) w->adjustSize();
+    // The read-outs fill the band above the frame, the controls sit under
+    // it and the side column to its right.
+    const int frame_right = GUIDER_FRAME_X + 500;
+    const int frame_bottom = GUIDER_FRAME_Y + GUIDER_HEIGHT;
+    readouts->move(GUIDER_FRAME_X, std::max(2, (GUIDER_FRAME_Y - readouts->height()) / 2));
+    controls->move(GUIDER_FRAME_X, frame_bottom + GAP);
+    side->move(std::max(frame_right, controls->x() + controls->width()) + GAP, 6);
+    const int width = std::max({frame_right, GUIDER_FRAME_X + controls->width(),
+                                readouts->x() + readouts->width(), side->x() + side->width()}) +
+                      GAP;
+    const int height =
+        std::max(controls->y() + controls->height(), side->y() + side->height()) + GAP;
+    setFixedSize(width, height);
+    EvInitDialog();
+}
+
+TGQVDialog::~TGQVDialog() {
+    if (previewing_) qApp->removeEventFilter(this);
+}
+
+QWidget* TGQVDialog::build_readouts() {
+    auto* w = new QWidget(this);
+    auto* row = new QHBoxLayout(w);
+    row->setContentsMargins(0, 0, 0, 0);
+    const auto add = [&](const char* text, int id, int digits) {
+        row->addWidget(new QLabel(text, w));
+        row->addWidget(make_readout(w, id, {digits, FRAME, true}));
+    };
+    add("Pointer x", ID_POINTER_X, 3);
+    add("y", ID_POINTER_Y, 3);
+    add("value", ID_POINTER_VALUE, 3);
+    row->addSpacing(16);
+    add("Guide star x", ID_PICKED_X, 3);
+    add("y", ID_PICKED_Y, 3);
+    return w;
+}
+
+QWidget* TGQVDialog::build_controls() {
+    auto* w = new QWidget(this);
+    auto* grid = new QGridLayout(w);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    auto* preview = new QGroupBox("Preview", w);
+    auto* pg = new QGridLayout(preview);
+    QPushButton* start = make_button(preview, ID_START, "Start");
+    QPushButton* stop = make_button(preview, ID_STOP, "Stop");
+    pg->addWidget(start, 0, 0);
+    pg->addWidget(stop, 0, 1);
+    QCheckBox* delay = make_check(preview, ID_DELAY, "Pause 1 s");
+    delay->setToolTip("Wait a second between frames");
+    pg->addWidget(delay, 1, 0, 1, 2);
+    pg->addWidget(make_check(preview, ID_CONTINUOUS, "Continuous"), 2, 0, 1, 2);
+    connect(start, &QPushButton::clicked, this, &TGQVDialog::Start);
+    connect(stop, &QPushButton::clicked, this, &TGQVDialog::Stop);
+    grid->addWidget(preview, 0, 0);
+
+    auto* expo = new QGroupBox("Exposure", w);
+    auto* eg = new QGridLayout(expo);
+    const struct {
+        int id;
+        const char* text;
+        char range;
+    } units[] = {{ID_HUNDREDTHS, "Hundredths", 'h'},
+                 {ID_TENTHS, "Tenths", 't'},
+                 {ID_SECONDS, "Seconds", 's'}};
+    for (int i = 0; i < 3; ++i) {
+        QRadioButton* r = make_radio(expo, units[i].id, units[i].text);
+        eg->addWidget(r, i, 0, 1, 3);
+        const char range = units[i].range;
+        connect(r, &QRadioButton::clicked, this, [this, range] {
+            guider_set_range(range);
+            ShowValues();
+        });
+    }
+    QToolButton* down = arrow_button(expo, ID_EXP_DOWN, Qt::LeftArrow, "", "Shorter");
+    QToolButton* up = arrow_button(expo, ID_EXP_UP, Qt::RightArrow, "", "Longer");
+    for (QToolButton* b : {down, up}) {
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        b->setFixedSize(28, 24);
+        b->setAutoRepeat(true);
+    }
+    eg->addWidget(down, 3, 0);
+    eg->addWidget(make_readout(expo, ID_EXP_VALUE, {3, FRAME, true}), 3, 1);
+    eg->addWidget(up, 3, 2);
+    connect(down, &QToolButton::clicked, this, [this] {
+        guider_decrement_exp();
+        ShowValues();
+    });
+    connect(up, &QToolButton::clicked, this, [this] {
+        guider_increment_exp();
+        ShowValues();
+    });
+    grid->addWidget(expo, 0, 1);
+
+    auto* display = new QGroupBox("Display", w);
+    auto* dg = new QGridLayout(display);
+    QScrollBar* stretch = make_bar(display, ID_STRETCH, 120, 5);
+    stretch->setRange(GUIDER_STRETCH_MIN, GUIDER_STRETCH_MAX);
+    dg->addWidget(new QLabel("Stretch", display), 0, 0);
+    dg->addWidget(make_readout(display, ID_STRETCH_VALUE, {2, FRAME, true}), 0, 1, Qt::AlignRight);
+    dg->addWidget(stretch, 1, 0, 1, 2);
+    dg->addWidget(make_check(display, ID_MAX_STRETCH, "Max stretch"), 2, 0, 1, 2);
+    dg->addWidget(make_check(display, ID_MEDIAN, "Median filter"), 3, 0, 1, 2);
+    bind_scroll_rules(
+        stretch, scroll_guider_stretch, [] { return disp.guider_stretch; },
+        [this] {
+            // The palette is the bitmap's: show the new stretch on this frame.
+            guider_render();
+            reload_frame();
+            ShowValues();
+        });
+    grid->addWidget(display, 0, 2);
+
+    auto* dark = new QGroupBox("Dark Frame", w);
+    auto* kg = new QGridLayout(dark);
+    QPushButton* take = make_button(dark, ID_TAKE_DARK, "Take Dark Frame");
+    kg->addWidget(take, 0, 0);
+    kg->addWidget(make_check(dark, ID_USE_DARK, "Use dark frame"), 0, 1);
+    QLineEdit* status = make_readout(dark, ID_DARK_STATUS, {30, FRAME});
+    kg->addWidget(status, 1, 0, 1, 2);
+    connect(take, &QPushButton::clicked, this, &TGQVDialog::TakeDarkframe);
+    connect(find_control<QCheckBox>(dark, ID_USE_DARK), &QCheckBox::clicked, this,
+            &TGQVDialog::UseDarkframe);
+    kg->setColumnStretch(2, 1);
+    grid->addWidget(dark, 1, 0, 1, 3);
+
+    const std::pair<int, int*> flags[] = {{ID_DELAY, &autoguide.guider_exposure_delay},
+                                          {ID_CONTINUOUS, &autoguide.guider_continuous},
+                                          {ID_MEDIAN, &autoguide.guider_use_median},
+                                          {ID_MAX_STRETCH, &disp.guider_max_stretch}};
+    for (const auto& [id, flag] : flags) {
+        int* f = flag;
+        const bool palette = id == ID_MAX_STRETCH;
+        connect(find_control<QCheckBox>(w, id), &QCheckBox::clicked, this, [this, f, palette] {
+            *f = !*f;
+            if (palette) {
+                guider_render();
+                reload_frame();
+            }
+            ShowValues();
+        });
+    }
+    return w;
+}
+
+QWidget* TGQVDialog::build_side() {
+    auto* w = new QWidget(this);
+    auto* v = new QVBoxLayout(w);
+    v->setContentsMargins(0, 0, 0, 0);
+
+    auto* star = new QGroupBox("Guide Star", w);
+    auto* sg = new QHBoxLayout(star);
+    QPushButton* pick = make_button(star, ID_PICK, "Select Guide Star");
+    pick->setToolTip("Then click the star; a right click snaps onto it too");
+    sg->addWidget(pick);
+    sg->addStretch(1);
+    connect(pick, &QPushButton::clicked, this, &TGQVDialog::SetPickStar);
+    v->addWidget(star);
+
+    auto* move = new QGroupBox("Move Telescope", w);
+    auto* mg = new QGridLayout(move);
+    QToolButton* north = arrow_button(move, ID_NORTH, Qt::UpArrow, "N", "North (hold)");
+    QToolButton* south = arrow_button(move, ID_SOUTH, Qt::DownArrow, "S", "South (hold)");
+    QToolButton* west = arrow_button(move, ID_WEST, Qt::LeftArrow, "W", "West (hold)");
+    QToolButton* east = arrow_button(move, ID_EAST, Qt::RightArrow, "E", "East (hold)");
+    mg->addWidget(north, 0, 1);
+    mg->addWidget(west, 1, 0);
+    mg->addWidget(east, 1, 2);
+    mg->addWidget(south, 2, 1);
+    const std::pair<QToolButton*, char> holds[] = {
+        {north, 'n'}, {south, 's'}, {east, 'e'}, {west, 'w'}};
+    for (const auto& [b, which] : holds) {
+        const char d = which;
+        connect(b, &QToolButton::pressed, this, [this, d] {
+            guider_move_press(d);
+            ShowValues();
+        });
+        connect(b, &QToolButton::released, this, [this] {
+            guider_move_release();
+            ShowValues();
+        });
+    }
+    auto* toggles = new QGridLayout;
+    const struct {
+        int id;
+        const char* text;
+        void (TGQVDialog::*go)();
+    } gos[] = {{ID_GO_NORTH, "North", &TGQVDialog::GoNorth},
+               {ID_GO_SOUTH, "South", &TGQVDialog::GoSouth},
+               {ID_GO_EAST, "East", &TGQVDialog::GoEast},
+               {ID_GO_WEST, "West", &TGQVDialog::GoWest}};
+    for (int i = 0; i < 4; ++i) {
+        QPushButton* b = make_button(move, gos[i].id, gos[i].text);
+        b->setToolTip("Starts a move through the guide relays; any of these stops it");
+        toggles->addWidget(b, i / 2, i % 2);
+        connect(b, &QPushButton::clicked, this, gos[i].go);
+    }
+    mg->addLayout(toggles, 0, 3, 3, 1);
+    mg->setColumnMinimumWidth(1, 44);
+    mg->setColumnStretch(4, 1);
+    v->addWidget(move);
+
+    auto* params = new QGroupBox("Guiding Parameters", w);
+    auto* gg = new QGridLayout(params);
+    const struct {
+        const char* name;
+        int id;
+    } rows[] = {{"RA rate", ID_SLEWX},         {"Dec rate", ID_SLEWY},
+                {"RA backlash", ID_BACKX},     {"Dec backlash", ID_BACKY},
+                {"RA angle", ID_GUIDER_THETA}, {"Camera angle", ID_THETA}};
+    for (int i = 0; i < 6; ++i) {
+        gg->addWidget(new QLabel(rows[i].name, params), i / 2, (i % 2) * 2);
+        gg->addWidget(make_readout(params, rows[i].id, {5, FRAME, true}), i / 2, (i % 2) * 2 + 1);
+    }
+    gg->addWidget(make_readout(params, ID_TRAINED, {16, FRAME}), 3, 0, 1, 2);
+    gg->addWidget(make_button(params, ID_TRAIN, "Train"), 3, 2);
+    gg->addWidget(make_button(params, ID_USE_DEFAULTS, "Use Defaults"), 3, 3);
+    gg->addWidget(make_check(params, ID_IGNORE_BACKLASH, "Ignore Backlash"), 4, 0, 1, 2);
+    gg->addWidget(make_check(params, ID_IGNORE_ANGLE, "Ignore RA Angle"), 4, 2, 1, 2);
+    gg->addWidget(make_check(params, ID_SWAP_NS, "Swap n/s direction"), 5, 0, 1, 2);
+    gg->addWidget(make_check(params, ID_SWAP_EW, "Swap e/w direction"), 5, 2, 1, 2);
+    gg->addWidget(new QLabel("Guiding with", params), 6, 0);
+    gg->addWidget(make_readout(params, ID_MODE, {14, FRAME}), 6, 1, 1, 3);
+    v->addWidget(params);
+    connect(find_control<QCheckBox>(params, ID_IGNORE_BACKLASH), &QCheckBox::clicked, this, [this] {
+        cfg.ignore_backlash = !cfg.ignore_backlash;
+        ShowValues();
+    });
+    connect(find_control<QCheckBox>(params, ID_IGNORE_ANGLE), &QCheckBox::clicked, this, [this] {
+        toggle_ignore_angle();
+        ShowValues();
+    });
+    connect(find_control<QCheckBox>(params, ID_SWAP_NS), &QCheckBox::clicked, this, [this] {
+        swap_ns();
+        ShowValues();
+    });
+    connect(find_control<QCheckBox>(params, ID_SWAP_EW), &QCheckBox::clicked, this, [this] {
+        swap_ew();
+        ShowValues();
+    });
+
+    auto* ao = new QGroupBox("AO Unit", w);
+    auto* ag = new QGridLayout(ao);
+    ag->addWidget(new QLabel("Steps x", ao), 0, 0);
+    ag->addWidget(make_readout(ao, ID_AO_SLEWX, {4, FRAME, true}), 0, 1);
+    ag->addWidget(new QLabel("y", ao), 0, 2, Qt::AlignRight);
+    ag->addWidget(make_readout(ao, ID_AO_SLEWY, {4, FRAME, true}), 0, 3);
+    ag->addWidget(new QLabel("Rate x", ao), 1, 0);
+    ag->addWidget(make_readout(ao, ID_AO_XRATE, {4, FRAME, true}), 1, 1);
+    ag->addWidget(new QLabel("y", ao), 1, 2, Qt::AlignRight);
+    ag->addWidget(make_readout(ao, ID_AO_YRATE, {4, FRAME, true}), 1, 3);
+    ag->addWidget(make_readout(ao, ID_AO_TRAINED, {16, FRAME}), 2, 0, 1, 3);
+    ag->addWidget(make_button(ao, ID_AO_TRAIN, "Train AO"), 2, 3, 1, 2);
+    ag->addWidget(make_radio(ao, ID_AO_COM1, "COM1"), 3, 0);
+    ag->addWidget(make_radio(ao, ID_AO_COM0, "Camera"), 3, 1, 1, 2);
+    ag->addWidget(make_radio(ao, ID_AO_COM_OTHER, "Other"), 3, 3);
+    ag->addWidget(make_readout(ao, ID_AO_MODE, {8, FRAME}), 3, 4);
+    ag->addWidget(make_check(ao, ID_AO_SWAP_NS, "Swap AO n/s"), 4, 0, 1, 2);
+    ag->addWidget(make_check(ao, ID_AO_SWAP_EW, "Swap AO e/w"), 4, 2, 1, 3);
+    ag->addWidget(make_check(ao, ID_AO_MOUNT_SWAP_NS, "Swap mount n/s"), 5, 0, 1, 2);
+    ag->addWidget(make_check(ao, ID_AO_MOUNT_SWAP_EW, "Swap mount e/w"), 5, 2, 1, 3);
+    v->addWidget(ao);
+
+    auto* exits = new QHBoxLayout;
+    QPushButton* main_camera = make_button(w, ID_MAIN_CAMERA, "Main Camera");
+    main_camera->setToolTip("Close and open the main camera's dialog");
+    QPushButton* start_guiding = make_button(w, ID_START_GUIDING, "Start Guiding");
+    QPushButton* close = make_button(w, ID_CLOSE, "Close");
+    exits->addWidget(main_camera);
+    exits->addWidget(start_guiding);
+    exits->addStretch(1);
+    exits->addWidget(close);
+    v->addSpacing(4);
+    v->addLayout(exits);
+    connect(main_camera, &QPushButton::clicked, this, &TGQVDialog::ExitMainCamera);
+    connect(start_guiding, &QPushButton::clicked, this, &TGQVDialog::ExitStartGuiding);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Training, the trained model, the AO unit and guiding with this camera
+    // come later; their controls show the values but do not act yet.
+    for (int id : {ID_TRAIN, ID_USE_DEFAULTS, ID_START_GUIDING})
+        find_control<QWidget>(w, id)->setEnabled(false);
+    ao->setEnabled(false);
+    return w;
+}
+
+void TGQVDialog::EvInitDialog() {
+    guider_dialog_init();
+    reload_frame();
+    ShowValues();
+}
+
+void TGQVDialog::ShowValues() {
+    const auto set_text = [this](int id, const QString& text) {
+        if (auto* e = find_control<QLineEdit>(this, id))
+            if (e->text() != text) e->setText(text);
+    };
+    const auto set_number = [&](int id, long v) { set_text(id, QString::number(v)); };
+    const auto set_check = [this](int id, bool on) {
+        if (auto* b = find_control<QAbstractButton>(this, id)) b->setChecked(on);
+    };
+    const auto enable = [this](int id, bool on) {
+        if (auto* w = find_control<QWidget>(this, id)) w->setEnabled(on);
+    };
+
+    set_check(ID_HUNDREDTHS, autoguide.exp_guider_range == 'h');
+    set_check(ID_TENTHS, autoguide.exp_guider_range == 't');
+    set_check(ID_SECONDS, autoguide.exp_guider_range != 'h' && autoguide.exp_guider_range != 't');
+    set_number(ID_EXP_VALUE, autoguide.exp_guider_value);
+    if (auto* b = find_control<QScrollBar>(this, ID_STRETCH)) b->setValue(disp.guider_stretch);
+    set_number(ID_STRETCH_VALUE, disp.guider_stretch);
+
+    set_check(ID_DELAY, autoguide.guider_exposure_delay);
+    set_check(ID_CONTINUOUS, autoguide.guider_continuous);
+    set_check(ID_MEDIAN, autoguide.guider_use_median);
+    set_check(ID_MAX_STRETCH, disp.guider_max_stretch);
+    set_check(ID_USE_DARK, autoguide.guider_use_darkframe);
+    enable(ID_USE_DARK, autoguide.guider_darkframe_loaded);
+    set_text(ID_DARK_STATUS, guider_darkframe_status());
+
+    set_number(ID_POINTER_X, autoguide.guiderwrk_x);
+    set_number(ID_POINTER_Y, autoguide.guiderwrk_y);
+    set_number(ID_POINTER_VALUE, autoguide.guiderwrk_val);
+    set_number(ID_PICKED_X, guide.guider_picked_star ? guide.guider_pick_xcent : 0);
+    set_number(ID_PICKED_Y, guide.guider_picked_star ? guide.guider_pick_ycent : 0);
+
+    set_number(ID_SLEWX, cfg.guider_slewx);
+    set_number(ID_SLEWY, cfg.guider_slewy);
+    set_number(ID_BACKX, cfg.guider_backlashx);
+    set_number(ID_BACKY, cfg.guider_backlashy);
+    set_number(ID_GUIDER_THETA, static_cast<long>(cfg.guider_theta));
+    set_number(ID_THETA, static_cast<long>(autoguide.theta));
+    set_text(ID_TRAINED, vals_in_use_text(autoguide.guider_trained, autoguide.guider_use_trained));
+    set_check(ID_IGNORE_BACKLASH, cfg.ignore_backlash);
+    set_check(ID_IGNORE_ANGLE, cfg.ignore_RA_angle);
+    set_check(ID_SWAP_NS, ns_swapped());
+    set_check(ID_SWAP_EW, ew_swapped());
+    set_text(ID_MODE, guider_mode_label());
+
+    set_number(ID_AO_SLEWX, cfg.AOUnit_slewx);
+    set_number(ID_AO_SLEWY, cfg.AOUnit_slewy);
+    set_number(ID_AO_XRATE, cfg.AOUnit_xrate);
+    set_number(ID_AO_YRATE, cfg.AOUnit_yrate);
+    set_text(ID_AO_TRAINED, vals_in_use_text(0, 0));
+    set_check(ID_AO_COM1, cfg.AOUnit_comport == 1);
+    set_check(ID_AO_COM0, cfg.AOUnit_comport == 0);
+    set_check(ID_AO_COM_OTHER, cfg.AOUnit_comport != 0 && cfg.AOUnit_comport != 1);
+    set_text(ID_AO_MODE, cfg.AOUnitModeParallel ? "Parallel" : "Serial");
+    set_check(ID_AO_SWAP_NS, cfg.AOn != 'n');
+    set_check(ID_AO_SWAP_EW, cfg.AOe != 'e');
+    set_check(ID_AO_MOUNT_SWAP_NS, cfg.Mn != 'N');
+    set_check(ID_AO_MOUNT_SWAP_EW, cfg.Mt != 'T');
+
+    const bool moves = guider_moves_available();
+    for (int id : {ID_NORTH, ID_SOUTH, ID_EAST, ID_WEST}) enable(id, moves);
+    for (int id : {ID_GO_NORTH, ID_GO_SOUTH, ID_GO_EAST, ID_GO_WEST})
+        enable(id, guider_toggles_available());
+    for (int id : {ID_START, ID_TAKE_DARK, ID_MAIN_CAMERA, ID_PICK, ID_HUNDREDTHS, ID_TENTHS,
+                   ID_SECONDS, ID_EXP_DOWN, ID_EXP_UP})
+        enable(id, !previewing_);
+    enable(ID_STOP, previewing_);
+    if (picture_) picture_->update();
+}
+
+void TGQVDialog::reload_frame() {
+    frame_ = QImage();
+    Dib dib;
+    if (!load_dib(platform::host_path(disp.BMPname_guide), dib) || dib.width < 1 || dib.height < 1)
+        return;
+    frame_ = dib_image(dib);
+}
+
+void TGQVDialog::Start() {
+    if (previewing_) return;
+    guider_preview_begin();
+    previewing_ = true;
+    // A left press anywhere in the dialog ends the preview.
+    qApp->installEventFilter(this);
+    ShowValues();
+    while (!acq.stopit) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (acq.stopit) break;
+        bool whole = false;
+        guider_preview_pass(&whole);
+        reload_frame();
+        ShowValues();
+        picture_->repaint();
+        // A camera that has gone would fail on every frame.
+        if (!whole || !autoguide.guider_continuous) break;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (acq.stopit) break;
+        platform::ui().beep();
+        if (autoguide.guider_exposure_delay) pause_one_second();
+    }
+    acq.stopit = 1;
+    qApp->removeEventFilter(this);
+    previewing_ = false;
+    ShowValues();
+}
+
+void TGQVDialog::pause_one_second() {
+    const std::uint32_t start = platform::now_ms();
+    while (!acq.stopit && platform::now_ms() - start < 1000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        platform::sleep_ms(10);
+    }
+}
+
+void TGQVDialog::Stop() {
+    acq.stopit = 1;
+}
+
+void TGQVDialog::TakeDarkframe() {
+    if (previewing_) return;
+    guider_take_darkframe();
+    reload_frame();
+    ShowValues();
+}
+
+void TGQVDialog::UseDarkframe() {
+    guider_toggle_use_darkframe();
+    ShowValues();
+}
+
+void TGQVDialog::SetPickStar() {
+    guider_arm_pick();
+    picture_->setCursor(Qt::CrossCursor);
+    ShowValues();
+}
+
+void TGQVDialog::GoNorth() {
+    guider_move_toggle('n');
+    ShowValues();
+}
+void TGQVDialog::GoSouth() {
+    guider_move_toggle('s');
+    ShowValues();
+}
+void TGQVDialog::GoEast() {
+    guider_move_toggle('e');
+    ShowValues();
+}
+void TGQVDialog::GoWest() {
+    guider_move_toggle('w');
+    ShowValues();
+}
+
+void TGQVDialog::ExitMainCamera() {
+    guider_exit_main_camera();
+    accept();
+}
+
+void TGQVDialog::ExitStartGuiding() {
+    guider_exit_start_guiding();
+    accept();
+}
+
+void TGQVDialog::EvMouseMove(QPoint at) {
+    if (guider_mouse_readout(at.x(), at.y())) ShowValues();
+}
+
+void TGQVDialog::EvLButtonUp(QPoint at) {
+    EvMouseMove(at);
+    if (guider_pick_click(at.x(), at.y()) == GuiderPick::NotArmed) return;
+    if (!guide.guider_pick_star) picture_->unsetCursor();
+    ShowValues();
+}
+
+void TGQVDialog::EvRButtonUp(QPoint at) {
+    if (cfg.telescope == 'b') guider_move_release();
+    guide.centre_it = 1;
+    EvLButtonUp(at);
+}
+
+void TGQVDialog::done(int result) {
+    acq.stopit = 1;        // the preview ends at its next step
+    guider_move_release(); // and the mount never keeps moving
+    QDialog::done(result);
+}
+
+bool TGQVDialog::eventFilter(QObject* obj, QEvent* ev) {
+    if (previewing_ && ev->type() == QEvent::MouseButtonPress && obj->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(obj);
+        if (static_cast<QMouseEvent*>(ev)->button() == Qt::LeftButton && w->window() == this)
+            acq.stopit = 1;
+    }
+    return QDialog::eventFilter(obj, ev);
+}
+
+void run_guider_dialog(QWidget* parent) {
+    TGQVDialog dialog(parent);
+    dialog.exec();
+}

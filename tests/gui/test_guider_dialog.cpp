@@ -1,0 +1,333 @@
+// The guider camera's dialogs under the offscreen platform: the controls by
+// id, the preview of the simulated autoguider head, the read-out and the pick
+// on the frame, the moves, the guiding information window, and the hand-over
+// between the main window, the camera dialog and the guider dialog.
+#include "acquisition/acq_sim.h"
+
+#include "acquisition/acquisition_state.h"
+#include "acquisition/camera_dialog.h"
+#include "app/app_logic.h"
+#include "app/main_window.h"
+#include "app/nocteris_app.h"
+#include "dialogs/guide_graph.h"
+#include "display/display_pipeline.h"
+#include "display/image_store.h"
+#include "guiding/guider_controls.h"
+#include "guiding/guider_dialog.h"
+#include "guiding/guider_info_dialog.h"
+#include "guiding/guiding_state.h"
+#include "platform/command_ids.h"
+#include "settings/settings.h"
+#include "star/star_state.h"
+#include "support/gui_test.h"
+#include "telescope/telescope_state.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <set>
+
+using namespace acqtest;
+using namespace guitest;
+
+namespace {
+
+using Act = QAbstractSlider::SliderAction;
+
+class GuiderDialogTest : public AcqSim {
+  protected:
+    void SetUp() override {
+        AcqSim::SetUp();
+        std::filesystem::create_directories(autosave);
+    }
+
+    static bool enabled(QWidget* d, int id) { return control(d, id)->isEnabled(); }
+
+    // Presses Start and does `stop` from inside the preview once `frames`
+    // frames have been taken (one beep each).
+    void preview(TGQVDialog& d, int frames, std::function<void()> stop) {
+        QTimer poll;
+        bool stopped = false;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (stopped || ui.beeps < frames || !d.previewing()) return;
+            stopped = true;
+            stop();
+        });
+        poll.start(0);
+        press(&d, 101);
+        poll.stop();
+    }
+
+    static void draw_star(int cx, int cy) {
+        for (int y = 0; y < 290; ++y)
+            for (int x = 0; x < 500; ++x) {
+                const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+                guider_imageptr[y * 500 + x] =
+                    static_cast<unsigned short>(std::lround(20 + 200 * std::exp(-r2 / 6.0)) << 8);
+            }
+    }
+};
+
+} // namespace
+
+TEST_F(GuiderDialogTest, ExposureStretchAndOptionsFollowTheirRules) {
+    TGQVDialog d;
+    d.show();
+    EXPECT_EQ(d.windowTitle(), "Auto Guider Camera Control");
+    QWidget* picture = d.findChild<QWidget*>("picture");
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->geometry(), QRect(10, 45, 500, 290));
+    EXPECT_TRUE(control<QRadioButton>(&d, 115)->isChecked());
+    EXPECT_EQ(text(&d, 112), "1");
+
+    press(&d, 114);
+    EXPECT_EQ(autoguide.exp_guider_range, 't');
+    EXPECT_EQ(text(&d, 112), "5");
+    for (int i = 0; i < 6; ++i) press(&d, 110);
+    EXPECT_EQ(text(&d, 112), "1");
+    press(&d, 115);
+    for (int i = 0; i < 12; ++i) press(&d, 111);
+    EXPECT_EQ(text(&d, 112), "10");
+
+    auto* stretch = control<QScrollBar>(&d, 116);
+    stretch->triggerAction(Act::SliderPageStepAdd);
+    EXPECT_EQ(disp.guider_stretch, 50);
+    EXPECT_EQ(text(&d, 117), "50");
+    stretch->triggerAction(Act::SliderSingleStepAdd);
+    EXPECT_EQ(stretch->value(), 50);
+    stretch->triggerAction(Act::SliderPageStepSub);
+    EXPECT_EQ(disp.guider_stretch, 5);
+
+    press(&d, 106);
+    EXPECT_EQ(autoguide.guider_use_median, 1);
+    press(&d, 107);
+    EXPECT_EQ(disp.guider_max_stretch, 1);
+    press(&d, 108);
+    EXPECT_EQ(autoguide.guider_exposure_delay, 1);
+    EXPECT_TRUE(control<QCheckBox>(&d, 109)->isChecked());
+
+    // What belongs to training, the AO unit and guider guiding is shown but
+    // cannot be used yet.
+    for (int id : {157, 158, 141, 170, 175}) EXPECT_FALSE(enabled(&d, id)) << id;
+    EXPECT_EQ(text(&d, 156), "Using Default Vals");
+    EXPECT_EQ(text(&d, 163), "Telescope Drives");
+    grab(&d, "guider_dialog_empty.png");
+}
+
+TEST_F(GuiderDialogTest, DarkFrameIsOfferedOnceTaken) {
+    start();
+    TGQVDialog d;
+    d.show();
+    EXPECT_EQ(text(&d, 105), "No darkframe has been taken");
+    EXPECT_FALSE(enabled(&d, 104));
+    press(&d, 103);
+    EXPECT_EQ(text(&d, 105), " 1 second darkframe available");
+    ASSERT_TRUE(enabled(&d, 104));
+    press(&d, 104);
+    EXPECT_EQ(autoguide.guider_use_darkframe, 1);
+    EXPECT_EQ(text(&d, 105), " 1 second darkframe being used");
+    EXPECT_FALSE(d.frame_image().isNull());
+}
+
+TEST_F(GuiderDialogTest, PreviewRunsUntilAClickAndGoesOnPastRenderFailures) {
+    start();
+    TGQVDialog d;
+    d.show();
+    QWidget* picture = d.findChild<QWidget*>("picture");
+    preview(d, 2, [&] { QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(100, 100)); });
+    EXPECT_FALSE(d.previewing());
+    EXPECT_GE(ui.beeps, 2);
+    EXPECT_EQ(autoguide.guided_image, 1);
+    ASSERT_FALSE(d.frame_image().isNull());
+    EXPECT_EQ(d.frame_image().size(), QSize(500, 290));
+    EXPECT_TRUE(enabled(&d, 101));
+    EXPECT_FALSE(enabled(&d, 102));
+    grab(&d, "guider_dialog.png");
+
+    // A bitmap that cannot be written is reported on every frame.
+    std::snprintf(disp.BMPname_guide, sizeof disp.BMPname_guide, "c:\\nofolder\\g.bmp");
+    ui.beeps = 0;
+    ui.boxes.clear();
+    preview(d, 3, [&] { press(&d, 102); });
+    EXPECT_GE(ui.boxes.size(), 3u);
+    for (const auto& b : ui.boxes) EXPECT_EQ(b.text, "Failed to create temp bitmap");
+
+    // Without Continuous, Start takes one frame.
+    press(&d, 109);
+    ui.boxes.clear();
+    press(&d, 101);
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_FALSE(d.previewing());
+}
+
+TEST_F(GuiderDialogTest, PointerReadoutAndStarPickOnTheFrame) {
+    cfg.star_mask = 6;
+    draw_star(200, 100);
+    TGQVDialog d;
+    d.show();
+    QWidget* picture = d.findChild<QWidget*>("picture");
+    QTest::mouseMove(picture, QPoint(190, 95));
+    EXPECT_EQ(text(&d, 118), "190");
+    EXPECT_EQ(text(&d, 119), "95");
+    EXPECT_EQ(text(&d, 120), QString::number(guider_imageptr[95 * 500 + 190] >> 8));
+
+    press(&d, 121);
+    EXPECT_EQ(picture->cursor().shape(), Qt::CrossCursor);
+    QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(2, 100));
+    EXPECT_EQ(ui.boxes.back().text, "Sorry, outside Image area - please try again");
+    QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(203, 98));
+    EXPECT_EQ(guide.guider_picked_star, 1);
+    EXPECT_EQ(text(&d, 122), QString::number(guide.guider_pick_xcent));
+    EXPECT_EQ(text(&d, 123), QString::number(guide.guider_pick_ycent));
+    EXPECT_NEAR(guide.guider_pick_xcent, 200, 1);
+    EXPECT_EQ(QString::fromStdString(ui.boxes.back().text).left(10), "x position");
+    EXPECT_NE(picture->cursor().shape(), Qt::CrossCursor);
+}
+
+TEST_F(GuiderDialogTest, ArrowsMoveWhileHeldAndTogglesOnlyOnTheRelays) {
+    start();
+    cfg.telescope = 'b';
+    TGQVDialog d;
+    d.show();
+    auto* north = control<QToolButton>(&d, 131);
+    QTest::mousePress(north, Qt::LeftButton);
+    EXPECT_EQ(tele.tele_moving, 1);
+    QTest::mouseRelease(north, Qt::LeftButton);
+    EXPECT_EQ(tele.tele_moving, 0);
+
+    ASSERT_TRUE(enabled(&d, 137));
+    press(&d, 137);
+    EXPECT_EQ(tele.tele_moving, 1);
+    // A right click on the frame stops a relay move.
+    QTest::mouseClick(d.findChild<QWidget*>("picture"), Qt::RightButton, {}, QPoint(50, 50));
+    EXPECT_EQ(tele.tele_moving, 0);
+
+    cfg.GuiderMode = 'A';
+    d.ShowValues();
+    for (int id : {131, 132, 133, 134, 135}) EXPECT_FALSE(enabled(&d, id)) << id;
+}
+
+TEST_F(GuiderDialogTest, MainCameraButtonClosesTheDialog) {
+    TGQVDialog d;
+    d.show();
+    press(&d, 140);
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(acq.start_maincam, 1);
+}
+
+TEST_F(GuiderDialogTest, GuidingInfoShowsTheFrameTheErrorAndItsStop) {
+    strcpy(autoguide.guider_info_caption, "Guiding Info - stabilising");
+    guide.guider_pick_xcent = 250;
+    guide.guider_pick_ycent = 140;
+    guide.guider_xcent = 251;
+    guide.guider_xcentdec = 3;
+    autoguide.x3 = 800;
+    autoguide.y3 = -1500;
+    autoguide.slew_time_x = 120;
+    draw_star(251, 140);
+    write_guider_bmp();
+    TGInfoDialog info;
+    info.show();
+    EXPECT_EQ(info.windowTitle(), "Guiding Info - stabilising");
+    EXPECT_EQ(control<QLabel>(&info, 111)->text(), "251.3");
+    EXPECT_EQ(control<QLabel>(&info, 113)->text(), "0.8");
+    EXPECT_EQ(control<QLabel>(&info, 114)->text(), "-1.5");
+    EXPECT_EQ(control<QLabel>(&info, 115)->text(), "120");
+    EXPECT_FALSE(info.frame_image().isNull());
+    ASSERT_NE(info.graph(), nullptr);
+    EXPECT_NE(dynamic_cast<GuideGraph*>(info.graph()), nullptr);
+    EXPECT_GE(info.graph()->geometry().top(), 45 + 290);
+
+    EXPECT_FALSE(enabled(&info, 108));
+    guide.guider_guiding_standalone = 1;
+    autoguide.guided_image = 1;
+    for (int i = 0; i < 40; ++i) info.graph()->add(0.3 * std::sin(i / 3.0), 0.2, 100, -50);
+    info.InfoUpdate();
+    ASSERT_TRUE(enabled(&info, 108));
+    grab(&info, "guider_info.png");
+    press(&info, 108);
+    EXPECT_EQ(guide.guider_guiding_standalone, 0);
+    EXPECT_FALSE(enabled(&info, 108));
+}
+
+namespace {
+
+// Acts once on each guider or camera dialog that shows.
+class DialogWatch {
+  public:
+    std::function<void(TGQVDialog*)> on_guider;
+    std::function<void(TQVDialog*)> on_camera;
+    DialogWatch() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible() || seen_.count(w)) continue;
+                if (auto* g = qobject_cast<TGQVDialog*>(w)) {
+                    seen_.insert(w);
+                    on_guider(g);
+                } else if (auto* c = qobject_cast<TQVDialog*>(w)) {
+                    seen_.insert(w);
+                    on_camera(c);
+                }
+            }
+        });
+        timer_.start(10);
+    }
+
+  private:
+    QTimer timer_;
+    std::set<QWidget*> seen_;
+};
+
+} // namespace
+
+TEST_F(GuiderDialogTest, CtrlGOpensTheGuiderAndTheDialogsHandOverToEachOther) {
+    prepare_main_window_state();
+    start();
+    cfg.telescope = 'b';
+    auto* win = new TNocterisWindow;
+    auto* frame = new TNocterisFrame(win);
+    frame->resize(800, 600);
+    frame->show();
+    ui.on_command = [win](int id) { win->dispatch(id); };
+
+    int guiders = 0, cameras = 0;
+    DialogWatch watch;
+    watch.on_guider = [&](TGQVDialog* d) {
+        ++guiders;
+        EXPECT_EQ(d->windowTitle(), "Auto Guider Camera Control");
+        press(d, guiders == 1 ? 140 : 2); // to the main camera, then close
+    };
+    watch.on_camera = [&](TQVDialog* d) {
+        ++cameras;
+        press(d, 16);
+    };
+    // Ctrl+G is the window's accelerator for command 27.
+    auto* accel = frame->findChild<QShortcut*>("accel27");
+    ASSERT_NE(accel, nullptr);
+    EXPECT_EQ(accel->key(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    emit accel->activated();
+    EXPECT_EQ(guiders, 1);
+    // The camera dialog the guider handed over to comes once the command has
+    // returned; its own hand-over brings the guider back.
+    QElapsedTimer t;
+    t.start();
+    while (guiders < 2 && t.elapsed() < 20000) QTest::qWait(10);
+    EXPECT_EQ(guiders, 2);
+    EXPECT_EQ(cameras, 1);
+    EXPECT_EQ(autoguide.got_guidercam, 1);
+    delete frame;
+}
