@@ -112,7 +112,7 @@ const std::vector<CommandEntry> table = {
     {CM_GUIDER_CAMERA, nullptr, nullptr, nullptr, false, &W::QV_Guider_Control, nullptr},
     {CM_CONTRAST_STRETCH, nullptr, nullptr, nullptr, false, &W::CmContrastStretch, nullptr},
     {CM_GUIDE_TELESCOPE, nullptr, nullptr, nullptr, false, &W::GuideTelescope, nullptr},
-    {CM_GUIDER_GUIDE, nullptr, nullptr, nullptr, false, nullptr, nullptr},
+    {CM_GUIDER_GUIDE, nullptr, nullptr, nullptr, false, &W::Guider_Start_Standalone, nullptr},
     {CM_BLINK_NEXT, nullptr, nullptr, nullptr, false, &W::BlinkOriginal, nullptr},
     {CM_BLINK_STOP, nullptr, nullptr, nullptr, false, &W::BlinkComparison, nullptr},
     {CM_STRETCH_ON, nullptr, nullptr, nullptr, false, &W::CmMaxStretchToggle, nullptr},

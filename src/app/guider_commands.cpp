@@ -1,10 +1,20 @@
 // The guider camera's command (Ctrl+G, and the camera dialog's hand-over).
 #include "app/main_window.h"
 
+#include "dialogs/guide_graph.h"
+#include "guiding/guide_loop.h"
 #include "guiding/guider_controls.h"
 #include "guiding/guider_dialog.h"
+#include "guiding/guider_guiding.h"
+#include "guiding/guider_info_dialog.h"
+#include "guiding/guiding_state.h"
+#include "guiding/sequence_guiding.h"
+#include "telescope/ao_state.h"
 
 #include <QTimer>
+
+#include <cstdio>
+#include <memory>
 
 void TNocterisWindow::QV_Guider_Control() {
     // The preview pumps events, so Ctrl+G can arrive inside the dialog's run.
@@ -20,4 +30,59 @@ void TNocterisWindow::QV_Guider_Control() {
     running = false;
     viewport()->update();
     if (frame_) frame_->updateEnablers();
+}
+
+namespace {
+
+// A pulse as the graph draws it: its length, signed by the error it corrects.
+int signed_pulse(char dir, int ms, int error) {
+    if (!dir || ms <= 0) return 0;
+    return error > 0 ? ms : -ms;
+}
+
+// The guider's guiding shown in "AutoGuider Camera Guiding", standalone or
+// through the main camera's exposures.
+class WindowGuiderHost : public GuideHost {
+  public:
+    explicit WindowGuiderHost(QWidget* parent) : parent_(parent) {}
+    void show_frame() override { guider_render(); }
+    void info_open(const char* caption) override {
+        set_caption(caption);
+        info_ = std::make_unique<TGInfoDialog>(parent_);
+        info_->show();
+    }
+    void info_caption(const char* caption) override {
+        set_caption(caption);
+        if (info_) info_->InfoCaption();
+    }
+    void info_refresh(const GuideFrame& f) override {
+        if (!info_) return;
+        info_->InfoUpdate(ao.AO_ew, ao.AO_ns, ao.AOUnit_sendtomount, ao.AOUnit_lastsent);
+        info_->graph()->add(f.dx / 1000.0, f.dy / 1000.0, signed_pulse(f.ra_dir, f.ra_ms, f.dx),
+                            signed_pulse(f.dec_dir, f.dec_ms, f.dy));
+        info_->CeStop();
+    }
+    void info_close() override { info_.reset(); }
+
+  private:
+    static void set_caption(const char* caption) {
+        std::snprintf(autoguide.guider_info_caption, sizeof autoguide.guider_info_caption, "%s",
+                      caption);
+    }
+    QWidget* parent_;
+    std::unique_ptr<TGInfoDialog> info_;
+};
+
+} // namespace
+
+void TNocterisWindow::Guider_Start_Standalone() {
+    WindowGuiderHost host(this);
+    ::Guider_Start_Standalone(host);
+    viewport()->update();
+    if (frame_) frame_->updateEnablers();
+}
+
+void install_window_guider_host(QWidget* window) {
+    static WindowGuiderHost host(window);
+    install_guider_hooks(&host);
 }

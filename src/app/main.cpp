@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     install_guiding_hooks();
     TNocterisApp app(argc, argv);
     app.InitMainWindow();
+    install_window_guider_host(app.frame());
     app.frame()->show();
     app.InitInstance();
     return app.exec();

@@ -139,6 +139,7 @@ class TNocterisWindow : public QAbstractScrollArea {
     void CmTrainGuide();
     void CmStartGuide();
     void GuideTelescope();
+    void Guider_Start_Standalone();
     void CmINI();
     void Subtract_Image();
     void Flat_Image();
@@ -239,3 +240,6 @@ class TNocterisWindow : public QAbstractScrollArea {
     int fit_ = 0;
     std::unique_ptr<QPrinter> printer_;
 };
+
+// The window that shows the guider camera's guiding during main exposures.
+void install_window_guider_host(QWidget* window);

@@ -314,3 +314,12 @@ bool guider_error_plot_point(int cx, int cy, int* px, int* py) {
     *py = cy - autoguide.y3 / 100;
     return true;
 }
+
+void toggle_guider_use_trained() {
+    autoguide.guider_use_trained = autoguide.guider_trained && !autoguide.guider_use_trained;
+}
+
+const char* guider_use_default_caption() {
+    return autoguide.guider_trained && !autoguide.guider_use_trained ? "Use Trained"
+                                                                     : "Use Defaults";
+}

@@ -88,6 +88,11 @@ void guider_exit_start_guiding();
 bool QV_Guider_Control(const std::function<void()>& run_dialog,
                        const std::function<void(int)>& hand_over = {});
 
+// "Use Defaults" / "Use Trained": with a trained guider model, switches
+// between it (angle mode) and the typed parameters; the button's caption.
+void toggle_guider_use_trained();
+const char* guider_use_default_caption();
+
 // Display texts.
 // "Using Trained Vals" while a trained model is in use, else "Using Default Vals".
 const char* vals_in_use_text(int trained, int use_trained);

@@ -7,6 +7,8 @@
 #include "display/dib.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
+#include "guiding/camera_training.h"
+#include "guiding/guide_log.h"
 #include "guiding/guide_params.h"
 #include "guiding/guider_controls.h"
 #include "guiding/guiding_state.h"
@@ -404,10 +406,12 @@ QWidget* TGQVDialog::build_side() {
     connect(start_guiding, &QPushButton::clicked, this, &TGQVDialog::ExitStartGuiding);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
-    // Training, the trained model, the AO unit and guiding with this camera
-    // come later; their controls show the values but do not act yet.
-    for (int id : {ID_TRAIN, ID_USE_DEFAULTS, ID_START_GUIDING})
-        find_control<QWidget>(w, id)->setEnabled(false);
+    connect(find_control<QPushButton>(w, ID_TRAIN), &QPushButton::clicked, this,
+            &TGQVDialog::Train);
+    connect(find_control<QPushButton>(w, ID_USE_DEFAULTS), &QPushButton::clicked, this,
+            &TGQVDialog::SetDefault);
+    // The AO unit's controls of this window come later; they show the
+    // values but do not act yet.
     ao->setEnabled(false);
     return w;
 }
@@ -459,6 +463,7 @@ void TGQVDialog::ShowValues() {
     set_number(ID_GUIDER_THETA, static_cast<long>(cfg.guider_theta));
     set_number(ID_THETA, static_cast<long>(autoguide.theta));
     set_text(ID_TRAINED, vals_in_use_text(autoguide.guider_trained, autoguide.guider_use_trained));
+    find_control<QPushButton>(this, ID_USE_DEFAULTS)->setText(guider_use_default_caption());
     set_check(ID_IGNORE_BACKLASH, cfg.ignore_backlash);
     set_check(ID_IGNORE_ANGLE, cfg.ignore_RA_angle);
     set_check(ID_SWAP_NS, ns_swapped());
@@ -532,6 +537,33 @@ void TGQVDialog::pause_one_second() {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         platform::sleep_ms(10);
     }
+}
+
+void TGQVDialog::Train() {
+    if (previewing_) return;
+    // The dialog shows each step's frame and caption; a press ends it.
+    struct Host : TrainingHost {
+        TGQVDialog* d;
+        void set_caption(const char* caption) override { d->setWindowTitle(caption); }
+        bool take_image() override {
+            bool whole = false;
+            guider_preview_pass(&whole);
+            d->reload_frame();
+            d->picture_->repaint();
+            return whole;
+        }
+        void refresh() override { d->ShowValues(); }
+        bool stop_requested() override { return platform::ui().pump_messages() > 0; }
+    } host;
+    host.d = this;
+    GuideLog log;
+    eight_position_training(host, &log, TrainingCamera::Guider);
+    ShowValues();
+}
+
+void TGQVDialog::SetDefault() {
+    toggle_guider_use_trained();
+    ShowValues();
 }
 
 void TGQVDialog::Stop() {

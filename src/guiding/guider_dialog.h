@@ -30,6 +30,9 @@ class TGQVDialog : public QDialog {
     void GoWest();
     void ExitMainCamera();
     void ExitStartGuiding();
+    // The eight-position training on the picked guider star.
+    void Train();
+    void SetDefault();
 
     // Mouse events in dialog coordinates, as the frame forwards them.
     void EvMouseMove(QPoint at);

@@ -9,15 +9,18 @@
 #include "app/app_logic.h"
 #include "app/main_window.h"
 #include "app/nocteris_app.h"
+#include "devices/serial_link.h"
 #include "dialogs/guide_graph.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
+#include "guiding/guider_camera.h"
 #include "guiding/guider_controls.h"
 #include "guiding/guider_dialog.h"
 #include "guiding/guider_info_dialog.h"
 #include "guiding/guiding_state.h"
 #include "platform/command_ids.h"
 #include "settings/settings.h"
+#include "star/centroid.h"
 #include "star/star_state.h"
 #include "support/gui_test.h"
 #include "telescope/telescope_state.h"
@@ -330,4 +333,73 @@ TEST_F(GuiderDialogTest, CtrlGOpensTheGuiderAndTheDialogsHandOverToEachOther) {
     EXPECT_EQ(cameras, 1);
     EXPECT_EQ(autoguide.got_guidercam, 1);
     delete frame;
+}
+
+namespace {
+
+// The simulated guider's brightest unsaturated star, picked as a click would.
+void pick_guider_star() {
+    ASSERT_TRUE(QV_guider_camera_read());
+    int bx = 0, by = 0;
+    unsigned short best = 0;
+    for (int y = 30; y < 260; ++y)
+        for (int x = 30; x < 470; ++x) {
+            const unsigned short v = guider_imageptr[y * 500 + x];
+            if (v > best && v < 60000) best = v, bx = x, by = y;
+        }
+    ASSERT_EQ(guider_find_centre(bx, by, guider_imageptr, cfg.star_mask), 0);
+    guide.guider_pick_xcent = guide.guider_xcent;
+    guide.guider_pick_ycent = guide.guider_ycent;
+    guide.guider_picked_star = 1;
+}
+
+} // namespace
+
+TEST_F(GuiderDialogTest, TrainingChoosesTheModelAndStandaloneGuidingRunsUntilStop) {
+    prepare_main_window_state();
+    start();
+    cfg.telescope = 'l';
+    cfg.AOUnit_comport = 0;
+    serial.comfound = 1;
+    serial.Port = 0;
+    autoguide.exp_guider_range = 's';
+    autoguide.exp_guider_value = 1;
+    pick_guider_star();
+    {
+        TGQVDialog d;
+        d.show();
+        EXPECT_TRUE(enabled(&d, 157));
+        EXPECT_EQ(control<QPushButton>(&d, 158)->text(), "Use Defaults");
+        press(&d, 157); // Train
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].text.rfind("slew RA =", 0), 0u) << ui.boxes[0].text;
+        EXPECT_EQ(d.windowTitle(), "Auto Guider Camera Control");
+        EXPECT_EQ(autoguide.guider_use_trained, 1);
+        press(&d, 158); // back to the typed parameters
+        EXPECT_EQ(autoguide.guider_use_trained, 0);
+        EXPECT_EQ(control<QPushButton>(&d, 158)->text(), "Use Trained");
+        press(&d, 158);
+        EXPECT_EQ(autoguide.guider_use_trained, 1);
+    }
+
+    auto* win = new TNocterisWindow;
+    ui.on_command = [win](int id) { win->dispatch(id); };
+    int frames = 0;
+    ui.on_pump = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* info = qobject_cast<TGInfoDialog*>(w); info && info->isVisible()) {
+                frames = info->graph()->frames();
+                if (frames == 25) {
+                    EXPECT_TRUE(enabled(info, 108));
+                    grab(info, "guider_guiding.png");
+                    press(info, 108); // Stop
+                }
+            }
+        return 0;
+    };
+    win->dispatch(CM_GUIDER_GUIDE);
+    EXPECT_EQ(frames, 25);
+    EXPECT_EQ(guide.guider_guiding_standalone, 0);
+    EXPECT_EQ(autoguide.guider_guiding_failed, 0);
+    delete win;
 }
