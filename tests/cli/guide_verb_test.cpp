@@ -19,6 +19,7 @@
 #include <vector>
 
 #if __has_include("sim/usb_provider.h")
+#include "sim/server.h"
 #include "sim/usb_provider.h"
 #define HAVE_SIM 1
 #endif
@@ -37,6 +38,7 @@ class GuideVerbTest : public NocterisTest {
         reset_transport_state();
         platform::sio_close_all();
 #ifdef HAVE_SIM
+        if (server) server->stop();
         if (provider) platform::usb::remove_provider(provider.get());
 #endif
         platform::usb::use_builtin_providers(true);
@@ -95,6 +97,7 @@ class GuideVerbTest : public NocterisTest {
     }
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<sim::UsbProvider> provider;
+    std::unique_ptr<sim::Server> server;
     std::string log;
     std::function<void(const std::string&)> on_log;
 #endif
@@ -223,6 +226,21 @@ TEST_F(GuideVerbTest, CtrlCStopsAfterTheFrameAndTheRelaysCanDrive) {
     reset_settings();
     ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
     EXPECT_EQ(cfg.telescope, 'l') << "--drive is for this run only";
+}
+
+TEST_F(GuideVerbTest, PortGuidesAnLx200OnThePcSerialPort) {
+    start_sim();
+    sim::ServerOptions so;
+    so.com_port = 3;
+    server = std::make_unique<sim::Server>(*simulator, so);
+    std::string error;
+    ASSERT_TRUE(server->start(&error)) << error;
+    platform::WaitActivity serving([this] { server->poll_once(5); });
+    save_settings('n'); // --port needs no settings of the mount
+    ASSERT_EQ(guide({"--port", "com3", "--seconds", "20"}), 0) << err.str();
+    EXPECT_GT(summary_frames(out.str()), 5) << out.str();
+    EXPECT_TRUE(std::regex_search(log, std::regex("PC serial[^\n]*:M[nsew]#"))) << log;
+    EXPECT_EQ(log.find("camera serial"), std::string::npos) << "nothing on the camera's port";
 }
 
 TEST_F(GuideVerbTest, AStarTooNearTheEdgeIsLostOnTheFirstFrame) {
