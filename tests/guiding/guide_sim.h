@@ -76,7 +76,7 @@ class GuideSim : public acqtest::AcqSim {
     void pick() {
         acq.exposure = 1000;
         ASSERT_TRUE(QV_full_read());
-        ASSERT_TRUE(pick_brightest_star(image));
+        ASSERT_TRUE(acqtest::pick_brightest_star(image));
     }
     // The guide rate on the sensor, pixels a second, from the simulator's truth.
     double dec_rate() const {
