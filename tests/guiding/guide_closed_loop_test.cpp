@@ -89,13 +89,6 @@ TEST_F(GuideClosedLoop, GuidingHoldsADriftingStarNearTheNoiseFloorAndUnguidedItW
     // centroid's noise and the corrections it causes.
     begin(still());
     train();
-    report("still_sky_trained_backlash_px", cfg.backlashy, "px");
-    Rms trained;
-    guide_for(120, &trained);
-    report("still_sky_rms_trained_backlash_px", trained.value(), "px");
-    // The training's whole pixels can leave a pixel of backlash on a mount
-    // without any; the floor is what guiding does with the mount's truth.
-    cfg.backlashx = cfg.backlashy = 0;
     Rms floor;
     guide_for(120, &floor);
     report("noise_floor_rms_px", floor.value(), "px");
