@@ -80,7 +80,8 @@ Sky and optics:
 Mount:
   --ra HH:MM --dec DD:MM  where the telescope points at start (default M13)
   --latitude DEG        site latitude (default 51.5)
-  --drift RA,DEC        drift of the pointing, arcsec a second east,north (default 0,0)
+  --drift RA,DEC        drift of the pointing, arcsec a second east,north
+                        (default 0.03,0.02; 0,0 for a perfectly aligned mount)
   --pe AMP[,PERIOD]     periodic error, arcsec and seconds (default 4,480)
   --backlash RA,DEC     gear backlash, arcsec (default 0,4)
   --guide-rate X        guide rate, multiples of sidereal (default 0.5)

@@ -5,6 +5,7 @@
 #include "acquisition/camera_controls.h"
 #include "acquisition/sequence.h"
 #include "cli/cli_ui.h"
+#include "cli/interrupt.h"
 #include "devices/camera_models.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
@@ -15,7 +16,6 @@
 #include "star/star_state.h"
 
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -27,21 +27,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-volatile std::sig_atomic_t announced = 0; // the handler has said it stops
-
-extern "C" void on_interrupt(int) {
-    // Said at once: a camera-timed exposure may keep the run from its next
-    // pump for up to 100 seconds. write() is safe in a handler.
-    if (!interrupted) {
-        static const char text[] =
-            "nocteris-cli: stopping after this image (again to quit at once)\n";
-        [[maybe_unused]] const ssize_t n = ::write(2, text, sizeof text - 1);
-        announced = 1;
-    }
-    interrupted = 1;
-}
 
 constexpr int EXIT_INTERRUPTED = 130; // 128 + SIGINT, as a shell reports it
 constexpr long START_DELAY_MAX = 600;
@@ -290,10 +275,11 @@ class CaptureUi : public CliUi {
     // Once Ctrl+C has come every pump reports a press: one that a pause
     // swallows (the start delay's) would otherwise be lost.
     int pump_messages() override {
-        if (!interrupted) return 0;
+        if (!interrupt_requested()) return 0;
         if (!stop_requested) {
             stop_requested = true;
-            if (!announced) line("Ctrl+C: stopping after this image (Ctrl+C again quits at once)");
+            if (!interrupt_announced())
+                line("Ctrl+C: stopping after this image (Ctrl+C again quits at once)");
         }
         return 1;
     }
@@ -353,7 +339,7 @@ class CaptureUi : public CliUi {
 class CaptureHost : public SequenceHost {
   public:
     explicit CaptureHost(CaptureUi& ui) : ui_(ui) {}
-    bool stop_requested() override { return interrupted != 0; }
+    bool stop_requested() override { return interrupt_requested(); }
     void image_shown(const std::string& saved) override {
         if (saved.empty()) return; // the save has reported why
         ++saved_files;
@@ -370,36 +356,6 @@ class CaptureHost : public SequenceHost {
 
   private:
     CaptureUi& ui_;
-};
-
-// Ctrl+C (and a polite kill) ask for a stop; the handler resets itself, so a
-// second one ends the program at once.
-class InterruptHandlers {
-  public:
-    InterruptHandlers() {
-        interrupted = 0;
-        announced = 0;
-        struct sigaction sa {};
-        sa.sa_handler = on_interrupt;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigaction(SIGINT, &sa, &old_int_);
-        sigaction(SIGTERM, &sa, &old_term_);
-        // The terminal closing: the run ends as politely, settings restored.
-        sigaction(SIGHUP, &sa, &old_hup_);
-    }
-    ~InterruptHandlers() {
-        sigaction(SIGINT, &old_int_, nullptr);
-        sigaction(SIGTERM, &old_term_, nullptr);
-        sigaction(SIGHUP, &old_hup_, nullptr);
-    }
-    InterruptHandlers(const InterruptHandlers&) = delete;
-    InterruptHandlers& operator=(const InterruptHandlers&) = delete;
-
-  private:
-    struct sigaction old_int_ {};
-    struct sigaction old_term_ {};
-    struct sigaction old_hup_ {};
 };
 
 // Loads a correction frame as the sequence will, into a buffer the command
@@ -542,7 +498,7 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
 } // namespace
 
 void capture_interrupt() {
-    interrupted = 1;
+    request_interrupt();
 }
 
 int cmd_capture(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -564,7 +520,7 @@ int cmd_capture(int argc, const char* const* argv, std::ostream& out, std::ostre
     CaptureUi ui(out, err);
     platform::Ui& previous = platform::ui();
     platform::install_ui(&ui);
-    InterruptHandlers handlers;
+    InterruptHandlers handlers("nocteris-cli: stopping after this image (again to quit at once)\n");
     const int status = capture(o, ui, err);
     CloseUSBdevice();
     platform::install_ui(&previous);

@@ -4,6 +4,7 @@
 #include "cli/capture.h"
 #include "cli/cli_files.h"
 #include "cli/cli_ui.h"
+#include "cli/guide_verb.h"
 #include "cli/mount_verb.h"
 #include "devices/camera_models.h"
 #include "display/display_pipeline.h"
@@ -63,6 +64,7 @@ const char* const usage_main =
     "  photometry FILE ...   measure stars as the Photometry window does\n"
     "  label IN OUT ...      write a label into the image, then write OUT\n"
     "  mount ACTION ...      GoTo, move, guide pulse and focus with the mount\n"
+    "  guide [OPTIONS]       guide the mount on a star of the camera's image\n"
     "\n"
     "Run 'nocteris-cli COMMAND --help' for a command's options.\n";
 
@@ -596,6 +598,7 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     if (cmd == "photometry") return cmd_photometry(argc, argv, out, err);
     if (cmd == "label") return cmd_label(argc, argv, out, err);
     if (cmd == "mount") return cmd_mount(argc, argv, out, err);
+    if (cmd == "guide") return cmd_guide(argc, argv, out, err);
     Options o;
     if (cmd == "info" || cmd == "convert") {
         const bool is_info = cmd == "info";

@@ -1,4 +1,5 @@
 #include "cli/mount_verb.h"
+#include "cli/drive_link.h"
 
 #include "acquisition/camera_controls.h"
 #include "acquisition/sequence.h"
@@ -22,12 +23,6 @@ namespace {
 
 constexpr long MS_MIN = 1;
 constexpr long MS_MAX = 60000; // a minute: longer is a slew, not a move
-constexpr int COM_MAX = 32;    // the Sio layer's ports
-constexpr int NO_CONNECTION = 36;
-// The link check does no traffic: a position query finds out whether a
-// mount is there. The wait is the one the object information gets.
-constexpr std::uint32_t PROBE_REPLY_MS = 200;
-constexpr int PROBE_BYTES = 9; // "HH:MM:SS#"
 
 const char* const usage_mount =
     "usage: nocteris-cli mount [--port comN] ACTION [OPTIONS]\n"
@@ -55,7 +50,7 @@ const char* const usage_mount =
     "the mount refused, 2 a wrong command line (nothing is sent).\n";
 
 struct MountOptions {
-    int com = 0; // --port comN; 0: the settings decide
+    DriveChoice drive;
     std::string action;
     // goto
     bool coordinates = false;
@@ -136,11 +131,8 @@ bool parse_mount(int argc, const char* const* argv, MountOptions& o, std::ostrea
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--port") {
-            long n = 0;
-            if (!value() || v.size() < 4 || v.compare(0, 3, "com") != 0 || !whole(v.substr(3), n) ||
-                n < 1 || n > COM_MAX)
+            if (!value() || !parse_com_port(v, o.drive.com))
                 return say(err, "--port takes comN, N from 1 to 32");
-            o.com = static_cast<int>(n);
         } else if (a == "--ra") {
             if (!value()) return say(err, "--ra takes HH:MM");
             ra = v;
@@ -269,55 +261,6 @@ std::string printable(const char* text) {
     return s;
 }
 
-// Whether something on the mount's serial route answers a position query.
-bool mount_answers() {
-    const bool pc = pc_serial_route();
-    if (pc && !PCSerial_ready()) return false;
-    WriteSerial(serial.Port, "#:GR#", 5);
-    platform::sleep_ms(PROBE_REPLY_MS);
-    ReadSerial(serial.Port, PROBE_BYTES);
-    const int got = pc ? serial.pc_received : PROBE_BYTES;
-    for (int i = 0; i < got && i < REPORT_BUFFER_BYTES; ++i)
-        if (ReportBuffer[i]) return true;
-    return false;
-}
-
-// The link as the program would use it. False after its message.
-bool connect(const MountOptions& o, std::ostream& err) {
-    if (o.com) {
-        // The settings file still gives the direction letters.
-        LoadINIFile(cfg.ini_file);
-        cfg.telescope = 'l';
-        cfg.AOUnit_comport = 3; // every serial command to the PC port
-        cfg.PC_port = static_cast<short>(o.com - 1);
-        drive_check();
-        serial.comfound = 1;
-    } else {
-        const bool loaded = LoadINIFile(cfg.ini_file) == 0;
-        if (cfg.telescope != 'l' && cfg.telescope != 'b') {
-            messages(NO_CONNECTION);
-            say(err, loaded ? "the settings choose no telescope; use --port comN for an LX200 "
-                              "mount on a PC serial port"
-                            : "no settings file; use --port comN for an LX200 mount on a PC "
-                              "serial port");
-            return false;
-        }
-        // The camera's serial ports and relays: without it there is no link.
-        if ((cfg.telescope == 'b' || !pc_serial_route()) && !find_camera()) {
-            messages(NO_CONNECTION);
-            return false;
-        }
-        comm_check();
-        if (cfg.telescope == 'n') return false; // it has said so
-    }
-    // The relays cannot answer; the camera's presence is their check.
-    if (cfg.telescope == 'l' && !mount_answers()) {
-        messages(NO_CONNECTION);
-        return false;
-    }
-    return true;
-}
-
 int lx200_only(const std::string& action, std::ostream& err) {
     say(err, action + " needs an LX200 mount; the settings choose the guide socket's relays");
     return 1;
@@ -433,7 +376,7 @@ int cmd_mount(int argc, const char* const* argv, std::ostream& out, std::ostream
         return 0;
     }
     int status = 1;
-    if (connect(o, err)) {
+    if (connect_drive(o.drive, err)) {
         if (o.action == "goto")
             status = do_goto(o, out, err);
         else if (o.action == "info")

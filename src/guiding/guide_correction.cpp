@@ -86,14 +86,26 @@ void send_guide_pulse(char dir, int ms) {
     pulse(dir, ms);
 }
 
+bool centre_guide_star(int x, int y, const unsigned short* image) {
+    const StarCentre c = measure_centre(x, y, image, guide.cur_rad);
+    if (!c.found) return false;
+    guide.xcent = c.x;
+    guide.ycent = c.y;
+    guide.xcentdec = c.xdec;
+    guide.ycentdec = c.ydec;
+    return c.status == 0;
+}
+
 int guide_telescope(const unsigned short* image) {
-    // A failed measurement keeps the last centroid: guiding goes on.
-    const short status = find_centre(autoguide.x1, autoguide.y1, image, guide.cur_rad);
+    // A failed measurement keeps the last centroid and guiding goes on, but
+    // the kept error has been corrected already: sending it again would
+    // push the mount away by a pulse a frame while the star is gone.
+    const bool measured = centre_guide_star(autoguide.x1, autoguide.y1, image);
     autoguide.dx = guide_error(autoguide.x1, autoguide.x1dec, guide.xcent, guide.xcentdec);
     autoguide.dy = guide_error(autoguide.y1, autoguide.y1dec, guide.ycent, guide.ycentdec);
     autoguide.x3 = autoguide.dx;
     autoguide.y3 = autoguide.dy;
-    const GuidePulses p = plan_guide_pulses(autoguide.dx, autoguide.dy);
+    const GuidePulses p = measured ? plan_guide_pulses(autoguide.dx, autoguide.dy) : GuidePulses{};
     if (p.ra_dir)
         autoguide.slew_time_x = static_cast<std::int16_t>(std::clamp(p.ra_ms, -32768, 32767));
     if (p.dec_dir)
@@ -111,7 +123,7 @@ int guide_telescope(const unsigned short* image) {
     f.ra_ms = p.ra_ms;
     f.dec_dir = p.dec_ms > 0 ? p.dec_dir : 0;
     f.dec_ms = p.dec_ms;
-    f.skipped = p.jump ? "jump over 5 px" : status ? "star not measured" : "";
+    f.skipped = p.jump ? "jump over 5 px" : !measured ? "star not measured" : "";
 
     pulse(p.ra_dir, p.ra_ms);
     pulse(p.dec_dir, p.dec_ms);

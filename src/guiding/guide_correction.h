@@ -37,9 +37,15 @@ void send_guide_pulse(char dir, int ms);
 // the trained backlash unless "Ignore Backlash" is set.
 GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy);
 
+// The guide star's centroid near (x, y) on the guide window, stored into
+// `guide.xcent` ... as find_centre stores it. False when the box held no
+// star or could not be measured: the stored position is then an old one.
+bool centre_guide_star(int x, int y, const unsigned short* image);
+
 // One frame of main-camera guiding on `image` (the guide window): centroid
 // at the reference, the error into `dx`, `dy` (and `x3`, `y3`), then the
-// pulses through the mount. Always 0.
+// pulses through the mount; a frame whose star could not be measured sends
+// none. Always 0.
 int guide_telescope(const unsigned short* image);
 // The correction by the chosen actuator: the mount with `GuiderMode` 'T',
 // else the AO unit.

@@ -58,13 +58,18 @@ bool GuideLog::open(const char* what, const std::string& path) {
     std::fprintf(f_, "# mode: %s%s%s\n", cfg.GuiderMode == 'T' ? "mount" : "AO unit",
                  cfg.ignore_north ? ", no north corrections" : "",
                  cfg.ignore_south ? ", no south corrections" : "");
+    table(what);
+    return true;
+}
+
+void GuideLog::table(const char* what) {
+    if (!f_) return;
     if (std::string(what) == "training")
         std::fprintf(f_, "step,direction,ms,x,y,lost\n");
     else
         std::fprintf(f_, "time_s,x,y,dx_px,dy_px,ra_dir,ra_ms,dec_dir,dec_ms,skipped\n");
     std::fflush(f_);
     have_start_ = false;
-    return true;
 }
 
 void GuideLog::close() {

@@ -22,6 +22,9 @@ class GuideLog {
     bool is_open() const { return f_ != nullptr; }
     const std::string& path() const { return path_; }
 
+    // The column row of a new table in the same file ("guiding" after a
+    // training); times start again from its first frame.
+    void table(const char* what);
     // One frame, relative to the first logged time.
     void frame(const GuideFrame& f);
     // A training step: the pulse sent and where the star went.

@@ -125,7 +125,8 @@ int CmStartGuide(GuideHost& host, GuideLog* log) {
         image = image_int;
         QV_camera_guide();
         if (autoguide.fst) {
-            if (find_centre(autoguide.x1, autoguide.y1, image, guide.cur_rad) == 1) {
+            // A reference needs a star: an empty box would guide on nothing.
+            if (!centre_guide_star(autoguide.x1, autoguide.y1, image)) {
                 cfg.continuous = 0;
                 messages(MSG_OWN_TEXT, "lost guide star");
                 if (log) log->note("lost guide star on the first frame");

@@ -134,6 +134,19 @@ TEST_F(GuideCorrectionTest, OneFrameMeasuresAndPulsesTheMount) {
     for (const auto& b : log->blocks) sent.push_back(describe(b, log->blocks[0].at));
     EXPECT_EQ(sent, (std::vector<std::string>{"0 W0 #:RG#", "20 W0 #:Mw#", "520 W0 #:Qw#"}));
     EXPECT_EQ(ui.beeps, 2);
+
+    // A cloud: the box is empty. The last error has had its pulse; the
+    // frame sends nothing more and says why.
+    const std::size_t before = log->blocks.size();
+    std::fill(image_int, image_int + 128 * 128, 0);
+    EXPECT_EQ(guide_telescope(image_int), 0);
+    EXPECT_EQ(log->blocks.size(), before);
+    EXPECT_STREQ(autoguide.frame.skipped, "star not measured");
+    EXPECT_EQ(autoguide.frame.ra_dir, 0);
+    std::fill(image_int, image_int + 128 * 128, 65520); // overexposed: status 1
+    EXPECT_EQ(guide_telescope(image_int), 0);
+    EXPECT_EQ(log->blocks.size(), before);
+    EXPECT_STREQ(autoguide.frame.skipped, "star not measured");
     attach_camera(nullptr);
 }
 

@@ -1,76 +1,15 @@
 // Guiding closed on the simulated sky: the training measures the mount, the
 // loop holds the star against drift, and a press stops it with everything
 // put back.
-#include "../acquisition/acq_sim.h"
+#include "guide_sim.h"
 
-#include "acquisition/readout.h"
-#include "devices/serial_link.h"
-#include "display/image_store.h"
-#include "guiding/guide_loop.h"
-#include "guiding/guiding_state.h"
-#include "star/centroid.h"
-#include "star/star_state.h"
-#include "telescope/mount_protocol.h"
-#include "telescope/telescope_state.h"
-
-#include <cmath>
 #include <filesystem>
 
-using namespace acqtest;
+using namespace guidetest;
 
 namespace {
 
-// Counts frames and stops the run after `limit` of them.
-class CountingHost : public GuideHost {
-  public:
-    int frames = 0, limit = 0, opened = 0, closed = 0;
-    std::vector<GuideFrame> log;
-    std::function<void()> each;
-    void info_open(const char*) override { ++opened; }
-    void info_close() override { ++closed; }
-    void info_refresh(const GuideFrame& f) override {
-        if (guide.training) return;
-        ++frames;
-        log.push_back(f);
-        if (each) each();
-    }
-    bool stop_requested() override { return limit && frames >= limit; }
-};
-
-class GuideLoopTest : public AcqSim {
-  protected:
-    void begin(sim::Config c) {
-        start(c, false);
-        cfg.AOUnit_comport = 0;
-        cfg.telescope = 'l';
-        cfg.slewcom = '1';
-        cfg.exp_range = 's';
-        cfg.exp_value = 1;
-        cfg.slewdefault = 1;
-        serial.comfound = 1;
-        serial.Port = 0;
-        pick();
-    }
-    // Picks the brightest star well inside the frame, as a click would.
-    void pick() {
-        acq.exposure = 1000;
-        ASSERT_TRUE(QV_full_read());
-        ASSERT_TRUE(pick_brightest_star(image));
-    }
-    // The true offset of the field on the sensor from where it started, px.
-    void true_offset(double* x, double* y) {
-        double px, py;
-        simulator->camera().main_sensor().project(simulator->world().view(simulator->now()), 0, 0,
-                                                  &px, &py);
-        *x = px - x0_;
-        *y = py - y0_;
-    }
-    void mark() {
-        simulator->camera().main_sensor().project(simulator->world().view(simulator->now()), 0, 0,
-                                                  &x0_, &y0_);
-    }
-    double x0_ = 0, y0_ = 0;
-};
+using GuideLoopTest = GuideSim;
 
 TEST_F(GuideLoopTest, TrainingFindsTheGuideRateAndGuidingHoldsTheStar) {
     sim::Config c;
@@ -88,11 +27,8 @@ TEST_F(GuideLoopTest, TrainingFindsTheGuideRateAndGuidingHoldsTheStar) {
     EXPECT_NE(text.find("north 1,n,1000,"), std::string::npos) << text;
     EXPECT_NE(text.find("west 2,w,1000,"), std::string::npos);
     EXPECT_NE(text.find("# slewx = "), std::string::npos);
-    const double scale = simulator->camera().main_sensor().sensor().scale;
-    const double dec_rate = 0.5 * sim::SIDEREAL_RATE / scale; // px a second
-    const double ra_rate = dec_rate * std::cos(36.46 * M_PI / 180);
-    EXPECT_NEAR(cfg.slewy, dec_rate, 0.15 * dec_rate + 1);
-    EXPECT_NEAR(cfg.slewx, ra_rate, 0.15 * ra_rate + 1);
+    EXPECT_NEAR(cfg.slewy, dec_rate(), 0.15 * dec_rate() + 1);
+    EXPECT_NEAR(cfg.slewx, ra_rate(), 0.15 * ra_rate() + 1);
     // No play in the gears: the star comes back where the window put it.
     EXPECT_LE(cfg.backlashx, 1);
     EXPECT_LE(cfg.backlashy, 1);

@@ -80,3 +80,15 @@ TEST(SimOptions, MistakesAreNamed) {
     EXPECT_TRUE(o.help);
     EXPECT_NE(usage().find("--fault"), std::string::npos);
 }
+
+TEST(SimOptions, APersonsSkyDriftsUnlessTold) {
+    Options o;
+    std::string e;
+    ASSERT_TRUE(parse({}, &o, &e));
+    EXPECT_GT(o.sim.mount.drift_ra, 0);
+    EXPECT_GT(o.sim.mount.drift_dec, 0);
+    EXPECT_EQ(Config{}.mount.drift_ra, 0) << "the in-process sky stays still for the tests";
+    ASSERT_TRUE(parse({"--drift", "0,0"}, &o, &e));
+    EXPECT_EQ(o.sim.mount.drift_ra, 0);
+    EXPECT_EQ(o.sim.mount.drift_dec, 0);
+}

@@ -1,0 +1,255 @@
+// nocteris-cli guide against the in-process simulator on the virtual clock:
+// its command line, the refusals, and whole runs with the training.
+#include "cli/cli.h"
+
+#include "devices/serial_link.h"
+#include "devices/transport.h"
+#include "platform/sio.h"
+#include "platform/usb.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
+#include "support/test_env.h"
+
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if __has_include("sim/usb_provider.h")
+#include "sim/server.h"
+#include "sim/usb_provider.h"
+#define HAVE_SIM 1
+#endif
+
+namespace {
+
+class GuideVerbTest : public NocterisTest {
+  protected:
+    void SetUp() override {
+        NocterisTest::SetUp();
+        platform::usb::use_builtin_providers(false);
+        std::filesystem::create_directories(autosave);
+    }
+    void TearDown() override {
+        reset_serial_link_state();
+        reset_transport_state();
+        platform::sio_close_all();
+#ifdef HAVE_SIM
+        if (server) server->stop();
+        if (provider) platform::usb::remove_provider(provider.get());
+#endif
+        platform::usb::use_builtin_providers(true);
+        NocterisTest::TearDown();
+    }
+    int guide(std::vector<std::string> args) {
+        args.insert(args.begin(), {"nocteris-cli", "guide"});
+        std::vector<const char*> argv;
+        for (auto& a : args) argv.push_back(a.c_str());
+        out.str({});
+        err.str({});
+        return run_cli(static_cast<int>(argv.size()), argv.data(), out, err);
+    }
+    // The settings file the verb reads: the mount on camera serial port 1,
+    // a second's guide exposure.
+    void save_settings(char telescope) {
+        cfg.telescope = telescope;
+        cfg.AOUnit_comport = 0;
+        cfg.slewcom = '1';
+        cfg.exp_range = 's';
+        cfg.exp_value = 1;
+        cfg.use_saved_values = 1; // the file's exposure is the run's default
+        ASSERT_EQ(SaveINIFile(cfg.ini_file), 0);
+        reset_settings();
+    }
+    // The per-frame lines and the closing line's frame count.
+    static int frame_lines(const std::string& text) {
+        static const std::regex frame(
+            R"(^ *[0-9.]+ s  dx +[-+][0-9.]+ px  dy +[-+][0-9.]+ px  .+$)");
+        std::istringstream lines(text);
+        std::string line;
+        int n = 0;
+        while (std::getline(lines, line)) n += std::regex_match(line, frame);
+        return n;
+    }
+    static int summary_frames(const std::string& text, double* rms = nullptr) {
+        static const std::regex summary(
+            R"(guided ([0-9]+) frames: RMS ([0-9.]+) px \(x ([0-9.]+) px, y ([0-9.]+) px\)\n$)");
+        std::smatch m;
+        if (!std::regex_search(text, m, summary)) return -1;
+        if (rms) *rms = std::stod(m[2]);
+        return std::stoi(m[1]);
+    }
+
+#ifdef HAVE_SIM
+    void start_sim(sim::Config c = {}) {
+        c.camera.readout_rate = 0;
+        c.mount.pe_amplitude = 0;
+        simulator = std::make_unique<sim::Simulator>(c);
+        provider = std::make_unique<sim::UsbProvider>(*simulator);
+        platform::usb::add_provider(provider.get());
+        simulator->set_log([this](const std::string& s) {
+            log += s + "\n";
+            if (on_log) on_log(s);
+        });
+    }
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<sim::UsbProvider> provider;
+    std::unique_ptr<sim::Server> server;
+    std::string log;
+    std::function<void(const std::string&)> on_log;
+#endif
+
+    std::ostringstream out, err;
+};
+
+} // namespace
+
+TEST_F(GuideVerbTest, WrongCommandLinesExitTwoWithNothingOpened) {
+#ifdef HAVE_SIM
+    start_sim();
+#endif
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{"--range", "m"}, "--range takes q, h, t or s"},
+        {{"--value", "0"}, "from 1 to 999"},
+        {{"--value", "1000"}, "from 1 to 999"},
+        {{"--seconds", "-1"}, "--seconds takes"},
+        {{"--star", "120"}, "--star takes X,Y"},
+        {{"--star", "12,x"}, "--star takes X,Y"},
+        {{"--drive", "ao"}, "--drive takes lx200 or socket"},
+        {{"--port", "com33"}, "--port takes comN"},
+        {{"--drive", "socket", "--port", "com3"}, "--port is for an LX200 mount"},
+        {{"--log"}, "--log takes a file name"},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(guide(c.args), 2) << c.args[0];
+        EXPECT_NE(err.str().find(c.says), std::string::npos) << c.args[0] << ": " << err.str();
+    }
+#ifdef HAVE_SIM
+    EXPECT_EQ(log, "") << "the camera is not even opened";
+#endif
+    EXPECT_EQ(guide({"--help"}), 0);
+    EXPECT_NE(out.str().find("--train"), std::string::npos);
+    EXPECT_NE(out.str().find("130 stopped by Ctrl+C"), std::string::npos);
+}
+
+TEST_F(GuideVerbTest, WithoutACameraOrADriveTheRunIsRefused) {
+    save_settings('l');
+    EXPECT_EQ(guide({"--seconds", "5"}), 1);
+    EXPECT_NE(err.str().find("Sorry, No camera found on USB"), std::string::npos) << err.str();
+#ifdef HAVE_SIM
+    start_sim();
+    save_settings('n');
+    EXPECT_EQ(guide({"--seconds", "5"}), 1);
+    EXPECT_NE(err.str().find("Sorry. No Connection to Telescope"), std::string::npos) << err.str();
+    EXPECT_EQ(out.str().find("guided"), std::string::npos) << "no guiding began";
+#endif
+}
+
+#ifdef HAVE_SIM
+
+TEST_F(GuideVerbTest, TrainsThenGuidesADriftingStarAndKeepsOnlyTheTrainingsSettings) {
+    sim::Config c;
+    c.mount.drift_ra = 0.05;
+    c.mount.drift_dec = 0.1;
+    start_sim(c);
+    save_settings('l');
+    const std::string csv = home + "/run.csv";
+    ASSERT_EQ(guide({"--train", "--seconds", "120", "--range", "t", "--value", "10", "--log", csv}),
+              0)
+        << err.str();
+    const std::string text = out.str();
+    std::smatch m;
+    // Picked, then picked again after the training: the second is guided on.
+    const auto picked = text.rfind("guide star at ");
+    ASSERT_NE(picked, text.find("guide star at ")) << text;
+    const std::string rest = text.substr(picked);
+    ASSERT_TRUE(std::regex_search(rest, m, std::regex(R"(^guide star at ([0-9]+),([0-9]+)\n)")));
+    const int x = std::stoi(m[1]), y = std::stoi(m[2]);
+    EXPECT_NE(text.find("log: " + csv + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("trained: RA "), std::string::npos) << text;
+    double rms = 0;
+    const int frames = summary_frames(text, &rms);
+    EXPECT_GT(frames, 40) << text;
+    EXPECT_EQ(frame_lines(text), frames);
+    EXPECT_LT(rms, 1.0);
+    EXPECT_NE(log.find(":Mn#"), std::string::npos) << "the mount was pulsed";
+
+    // One file: the training's steps, then the guiding table.
+    const std::string csv_text = read_file(csv);
+    EXPECT_NE(csv_text.find("north 1,n,1000,"), std::string::npos) << csv_text;
+    EXPECT_NE(csv_text.find("time_s,x,y,dx_px"), std::string::npos);
+    // The settings file has the trained rates, not this run's exposure.
+    reset_settings();
+    ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
+    EXPECT_GT(cfg.slewy, 2);
+    EXPECT_EQ(cfg.exp_range, 's');
+    EXPECT_EQ(cfg.exp_value, 1);
+
+    // The same star again, asked for near it: the pick snaps onto it.
+    ASSERT_EQ(
+        guide({"--star", std::to_string(x + 2) + "," + std::to_string(y - 1), "--seconds", "10"}),
+        0)
+        << err.str();
+    const std::string again = out.str();
+    ASSERT_TRUE(std::regex_search(again, m, std::regex(R"(guide star at ([0-9]+),([0-9]+)\n)")));
+    EXPECT_NEAR(std::stoi(m[1]), x, 2);
+    EXPECT_NEAR(std::stoi(m[2]), y, 2);
+    EXPECT_NE(out.str().find("log: " + autosave + "/guide_"), std::string::npos) << out.str();
+    EXPECT_EQ(guide({"--star", "5000,10", "--seconds", "10"}), 2);
+    EXPECT_NE(err.str().find("is outside the"), std::string::npos) << err.str();
+}
+
+TEST_F(GuideVerbTest, CtrlCStopsAfterTheFrameAndTheRelaysCanDrive) {
+    start_sim();
+    save_settings('l');
+    int frames = 0;
+    on_log = [&](const std::string& s) {
+        if (s.rfind("camera ", 0) == 0 && s.find("128x128") != std::string::npos && ++frames == 6)
+            std::raise(SIGINT);
+    };
+    EXPECT_EQ(guide({"--drive", "socket"}), 130) << err.str();
+    on_log = nullptr;
+    const int n = summary_frames(out.str());
+    EXPECT_GE(n, 5) << out.str();
+    EXPECT_LE(n, 6);
+    EXPECT_NE(log.find("guide relays:"), std::string::npos) << "pulses went to the socket";
+    struct sigaction now {};
+    sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL) << "the handler is put back";
+    reset_settings();
+    ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
+    EXPECT_EQ(cfg.telescope, 'l') << "--drive is for this run only";
+}
+
+TEST_F(GuideVerbTest, PortGuidesAnLx200OnThePcSerialPort) {
+    start_sim();
+    sim::ServerOptions so;
+    so.com_port = 3;
+    server = std::make_unique<sim::Server>(*simulator, so);
+    std::string error;
+    ASSERT_TRUE(server->start(&error)) << error;
+    platform::WaitActivity serving([this] { server->poll_once(5); });
+    save_settings('n'); // --port needs no settings of the mount
+    ASSERT_EQ(guide({"--port", "com3", "--seconds", "20"}), 0) << err.str();
+    EXPECT_GT(summary_frames(out.str()), 5) << out.str();
+    EXPECT_TRUE(std::regex_search(log, std::regex("PC serial[^\n]*:M[nsew]#"))) << log;
+    EXPECT_EQ(log.find("camera serial"), std::string::npos) << "nothing on the camera's port";
+}
+
+TEST_F(GuideVerbTest, AStarTooNearTheEdgeIsLostOnTheFirstFrame) {
+    start_sim();
+    save_settings('l');
+    // The window cannot be centred on it: the star's box leaves the window.
+    EXPECT_EQ(guide({"--star", "700,1032", "--seconds", "30"}), 1);
+    EXPECT_NE(err.str().find("lost guide star"), std::string::npos) << err.str() << out.str();
+    EXPECT_EQ(summary_frames(out.str()), 0) << out.str();
+}
+
+#endif
