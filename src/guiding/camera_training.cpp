@@ -42,7 +42,9 @@ class Training {
         tele.slew_time = ms;
         drive_slew();
         platform::sleep_ms(SETTLE_MS);
-        image = guider_ ? guider_imageptr : image_int;
+        // The main image buffer stays the main camera's: the guider's frames
+        // have a buffer of their own.
+        if (!guider_) image = image_int;
         const bool whole = host_.take_image();
         bool lost = !whole || host_.stop_requested();
         if (!lost && guider_) {

@@ -50,7 +50,6 @@ void record(const GuidePulses& p, const char* skipped) {
 
 // A guider frame read (and shown) into the guider buffer.
 void read_frame(GuideHost& host, bool guided) {
-    image = guider_imageptr;
     QV_guider_camera_read();
     autoguide.guided_image = guided ? 1 : 0;
     host.show_frame();
@@ -96,7 +95,6 @@ int guider_guide_command(const unsigned short* image) {
 }
 
 int StartGuiderAutoGuide(GuideHost& host) {
-    image = guider_imageptr;
     if (cfg.telescope == 'n' || !(usbt.got_qv || camera_attached())) {
         messages(55);
         return 1;
@@ -152,7 +150,6 @@ int Guider_Start_Standalone(GuideHost& host) {
     if (guide.guider_guiding_standalone) return GUIDE_REFUSED;
     autoguide.guider_guiding_failed = 0;
     host.info_open("Guiding Info");
-    image = guider_imageptr;
     guide.guider_guiding_standalone = 1;
     if (StartGuiderAutoGuide(host) != 0) {
         guide.guider_guiding_standalone = 0;
