@@ -32,13 +32,16 @@ void swap_pair(char& a, char& b, char first, char second) {
 
 void change_defaults(const char* slewx, const char* slewy, const char* backlashx,
                      const char* backlashy, const char* theta) {
-    // Guiding divides by the rates, so they never become 0.
-    take_field(slewx, cfg.slewx, 1, INT_MAX);
-    take_field(slewy, cfg.slewy, 1, INT_MAX);
-    take_field(backlashx, cfg.backlashx, 0, INT_MAX);
-    take_field(backlashy, cfg.backlashy, 0, INT_MAX);
+    // Guiding divides by the rates, so they never become 0; the fields hold
+    // four digits, and an angle beyond a turn says nothing more.
+    take_field(slewx, cfg.slewx, 1, GUIDE_FIELD_MAX);
+    take_field(slewy, cfg.slewy, 1, GUIDE_FIELD_MAX);
+    take_field(backlashx, cfg.backlashx, 0, GUIDE_FIELD_MAX);
+    take_field(backlashy, cfg.backlashy, 0, GUIDE_FIELD_MAX);
     long t = 0;
-    if (parse_whole_number(theta, t)) autoguide.theta = static_cast<float>(t);
+    if (parse_whole_number(theta, t))
+        autoguide.theta =
+            static_cast<float>(std::clamp<long>(t, -GUIDE_ANGLE_MAX, GUIDE_ANGLE_MAX));
     SaveINIFile(cfg.ini_file);
 }
 

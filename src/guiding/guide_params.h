@@ -5,7 +5,10 @@
 
 // Guiding parameters. "Change Defaults" takes the typed default column
 // (rates, backlash, RA angle); a field that is not a number keeps its value,
-// rates stay at least 1 and backlash at least 0. Saves the settings file.
+// rates are held to 1..GUIDE_FIELD_MAX, backlash to 0..GUIDE_FIELD_MAX and
+// the angle to whole radians within a turn. Saves the settings file.
+constexpr int GUIDE_FIELD_MAX = 9999;
+constexpr long GUIDE_ANGLE_MAX = 7;
 void change_defaults(const char* slewx, const char* slewy, const char* backlashx,
                      const char* backlashy, const char* theta);
 // "Save Latest": the trained values become the defaults. Does nothing until

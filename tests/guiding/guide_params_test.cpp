@@ -20,11 +20,16 @@ TEST_F(GuideParamsTest, ChangeDefaultsKeepsRatesUsableAndSaves) {
     EXPECT_EQ(cfg.slewx, 7);
     EXPECT_EQ(cfg.slewy, 1); // guiding divides by it
     EXPECT_EQ(cfg.backlashx, 0);
-    EXPECT_EQ(cfg.backlashy, 0); // unchanged: not a number
-    EXPECT_EQ(autoguide.theta, 12.0f);
+    EXPECT_EQ(cfg.backlashy, 0);      // unchanged: not a number
+    EXPECT_EQ(autoguide.theta, 7.0f); // held within a turn
     cfg.slewx = 3;
     ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
     EXPECT_EQ(cfg.slewx, 7);
+    change_defaults("123456", "x", "99999", "x", "-3");
+    EXPECT_EQ(cfg.slewx, GUIDE_FIELD_MAX);
+    EXPECT_EQ(cfg.backlashx, GUIDE_FIELD_MAX);
+    EXPECT_EQ(autoguide.theta, -3.0f);
+    change_defaults("7", "x", "0", "x", "x");
 
     // Nothing trained yet: the defaults stay.
     EXPECT_FALSE(save_latest());
