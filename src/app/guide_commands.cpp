@@ -15,12 +15,6 @@
 
 namespace {
 
-// A pulse as the graph draws it: its length, signed by the error it corrects.
-int signed_pulse(char dir, int ms, int error) {
-    if (!dir || ms <= 0) return 0;
-    return error > 0 ? ms : -ms;
-}
-
 class WindowGuideHost : public GuideHost {
   public:
     explicit WindowGuideHost(TNocterisWindow* w) : w_(w) {}
@@ -35,8 +29,7 @@ class WindowGuideHost : public GuideHost {
         if (!info_) return;
         info_->InfoUpdate(autoguide.slew_time_x, autoguide.slew_time_y, ao.AO_ns, ao.AO_ew);
         info_->show_frame(image, FOCUS_FRAME_SIDE, FOCUS_FRAME_SIDE);
-        info_->add_frame(f.dx / 1000.0, f.dy / 1000.0, signed_pulse(f.ra_dir, f.ra_ms, f.dx),
-                         signed_pulse(f.dec_dir, f.dec_ms, f.dy));
+        info_->add_frame(f.dx / 1000.0, f.dy / 1000.0, f.ra_bar(), f.dec_bar());
     }
     void info_close() override { info_.reset(); }
     bool stop_requested() override { return info_ && info_->stop_pressed(); }

@@ -34,12 +34,6 @@ void TNocterisWindow::QV_Guider_Control() {
 
 namespace {
 
-// A pulse as the graph draws it: its length, signed by the error it corrects.
-int signed_pulse(char dir, int ms, int error) {
-    if (!dir || ms <= 0) return 0;
-    return error > 0 ? ms : -ms;
-}
-
 // The guider's guiding shown in "AutoGuider Camera Guiding", standalone or
 // through the main camera's exposures.
 class WindowGuiderHost : public GuideHost {
@@ -58,8 +52,7 @@ class WindowGuiderHost : public GuideHost {
     void info_refresh(const GuideFrame& f) override {
         if (!info_) return;
         info_->InfoUpdate(ao.AO_ew, ao.AO_ns, ao.AOUnit_sendtomount, ao.AOUnit_lastsent);
-        info_->graph()->add(f.dx / 1000.0, f.dy / 1000.0, signed_pulse(f.ra_dir, f.ra_ms, f.dx),
-                            signed_pulse(f.dec_dir, f.dec_ms, f.dy));
+        info_->graph()->add(f.dx / 1000.0, f.dy / 1000.0, f.ra_bar(), f.dec_bar());
         info_->CeStop();
     }
     void info_close() override { info_.reset(); }

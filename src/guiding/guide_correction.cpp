@@ -82,6 +82,26 @@ GuidePulses plan_guide_pulses(std::int16_t dx, std::int16_t dy) {
                         play ? cfg.backlashx : 0, play ? cfg.backlashy : 0, cfg.hystx, cfg.hysty});
 }
 
+void record_guide_frame(const GuidePulses& p, int x, int y, int xdec, int ydec,
+                        const char* skipped) {
+    auto held16 = [](int v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); };
+    if (p.ra_dir) autoguide.slew_time_x = held16(p.ra_ms);
+    if (p.dec_dir) autoguide.slew_time_y = held16(p.dec_ms);
+    GuideFrame& f = autoguide.frame;
+    f.at = platform::now_ms();
+    f.x = x;
+    f.y = y;
+    f.xdec = xdec;
+    f.ydec = ydec;
+    f.dx = autoguide.dx;
+    f.dy = autoguide.dy;
+    f.ra_dir = p.ra_ms > 0 ? p.ra_dir : 0;
+    f.ra_ms = p.ra_ms;
+    f.dec_dir = p.dec_ms > 0 ? p.dec_dir : 0;
+    f.dec_ms = p.dec_ms;
+    f.skipped = skipped;
+}
+
 void send_guide_pulse(char dir, int ms) {
     pulse(dir, ms);
 }
@@ -106,24 +126,10 @@ int guide_telescope(const unsigned short* image) {
     autoguide.x3 = autoguide.dx;
     autoguide.y3 = autoguide.dy;
     const GuidePulses p = measured ? plan_guide_pulses(autoguide.dx, autoguide.dy) : GuidePulses{};
-    if (p.ra_dir)
-        autoguide.slew_time_x = static_cast<std::int16_t>(std::clamp(p.ra_ms, -32768, 32767));
-    if (p.dec_dir)
-        autoguide.slew_time_y = static_cast<std::int16_t>(std::clamp(p.dec_ms, -32768, 32767));
-
-    GuideFrame& f = autoguide.frame;
-    f.at = platform::now_ms();
-    f.x = guide.xcent;
-    f.y = guide.ycent;
-    f.xdec = guide.xcentdec;
-    f.ydec = guide.ycentdec;
-    f.dx = autoguide.dx;
-    f.dy = autoguide.dy;
-    f.ra_dir = p.ra_ms > 0 ? p.ra_dir : 0;
-    f.ra_ms = p.ra_ms;
-    f.dec_dir = p.dec_ms > 0 ? p.dec_dir : 0;
-    f.dec_ms = p.dec_ms;
-    f.skipped = p.jump ? "jump over 5 px" : !measured ? "star not measured" : "";
+    record_guide_frame(p, guide.xcent, guide.ycent, guide.xcentdec, guide.ycentdec,
+                       p.jump      ? "jump over 5 px"
+                       : !measured ? "star not measured"
+                                   : "");
 
     pulse(p.ra_dir, p.ra_ms);
     pulse(p.dec_dir, p.dec_ms);

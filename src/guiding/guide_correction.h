@@ -28,6 +28,12 @@ struct PulseRules {
 };
 GuidePulses plan_pulses(std::int16_t dx, std::int16_t dy, const PulseRules& rules);
 
+// Keeps a frame's record (`autoguide.frame`): the centroid given, the error
+// in `dx`/`dy`, the pulses that will go out and why none could; the last
+// pulse lengths (`slew_time_x`/`_y`) follow.
+void record_guide_frame(const GuidePulses& p, int x, int y, int xdec, int ydec,
+                        const char* skipped);
+
 // One timed pulse through the drive chosen (LX200 or the relays), with the
 // beeps before and after; nothing for a length of 0 or less.
 void send_guide_pulse(char dir, int ms);

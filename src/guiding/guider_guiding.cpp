@@ -28,24 +28,9 @@ bool angle_mode() {
     return autoguide.guider_use_trained && !cfg.ignore_RA_angle;
 }
 
-std::int16_t held16(int v) {
-    return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
-}
-
 void record(const GuidePulses& p, const char* skipped) {
-    GuideFrame& f = autoguide.frame;
-    f.at = platform::now_ms();
-    f.x = guide.guider_xcent;
-    f.y = guide.guider_ycent;
-    f.xdec = guide.guider_xcentdec;
-    f.ydec = guide.guider_ycentdec;
-    f.dx = autoguide.dx;
-    f.dy = autoguide.dy;
-    f.ra_dir = p.ra_ms > 0 ? p.ra_dir : 0;
-    f.ra_ms = p.ra_ms;
-    f.dec_dir = p.dec_ms > 0 ? p.dec_dir : 0;
-    f.dec_ms = p.dec_ms;
-    f.skipped = skipped;
+    record_guide_frame(p, guide.guider_xcent, guide.guider_ycent, guide.guider_xcentdec,
+                       guide.guider_ycentdec, skipped);
 }
 
 // A guider frame read (and shown) into the guider buffer.
@@ -79,8 +64,6 @@ int guider_guide_telescope(const unsigned short* image) {
     autoguide.y3 = autoguide.dy;
     const GuidePulses p = angle_mode() ? plan_angle_pulses(autoguide.dx, autoguide.dy)
                                        : plan_guider_pulses(autoguide.dx, autoguide.dy);
-    if (p.ra_dir) autoguide.slew_time_x = held16(p.ra_ms);
-    if (p.dec_dir) autoguide.slew_time_y = held16(p.dec_ms);
     record(p, p.jump ? "jump over 8 px" : "");
     send_guide_pulse(p.ra_dir, p.ra_ms);
     // The mount settles between the two axes, pulse or not.

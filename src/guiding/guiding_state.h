@@ -15,6 +15,11 @@ struct GuideFrame {
     char dec_dir = 0;
     int dec_ms = 0;
     const char* skipped = ""; // why no pulse could go out, or ""
+
+    // The pulses as the graph draws them: lengths signed by the error they
+    // correct, 0 for none.
+    int ra_bar() const { return ra_dir && ra_ms > 0 ? (dx > 0 ? ra_ms : -ra_ms) : 0; }
+    int dec_bar() const { return dec_dir && dec_ms > 0 ? (dy > 0 ? dec_ms : -dec_ms) : 0; }
 };
 
 // Guiding: the guider camera's exposure and frame analysis, and what the
