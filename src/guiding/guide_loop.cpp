@@ -236,10 +236,9 @@ int do_CmTrainGuide(GuideHost& host, GuideLog* log) {
         }
         *s.out = s.ra ? cx : cy;
     }
-    autoguide.x1 = x[0], autoguide.x2 = x[1], autoguide.x3 = x[2], autoguide.x4 = x[3],
-    autoguide.x5 = x[4];
-    autoguide.y1 = y[0], autoguide.y2 = y[1], autoguide.y3 = y[2], autoguide.y4 = y[3],
-    autoguide.y5 = y[4];
+    int* const xs[5] = {&autoguide.x1, &autoguide.x2, &autoguide.x3, &autoguide.x4, &autoguide.x5};
+    int* const ys[5] = {&autoguide.y1, &autoguide.y2, &autoguide.y3, &autoguide.y4, &autoguide.y5};
+    for (int i = 0; i < 5; ++i) *xs[i] = x[i], *ys[i] = y[i];
 
     const SimpleTraining t = simple_training(x, y, d);
     char text[128];
