@@ -75,6 +75,11 @@ class GuiderExposureTest : public AcqSim {
             c.mount.drift_dec = 0.1;
             c.mount.drift_ra = 0.05;
         }
+        begin_with(c);
+    }
+    // The simulator `c`, the LX200 on the camera's port, 1 s guider frames
+    // and the guider's rates as a training on this sky gives them.
+    void begin_with(const sim::Config& c) {
         start(c, false);
         ASSERT_TRUE(camera_start_prepare());
         cfg.telescope = 'l';
@@ -83,7 +88,6 @@ class GuiderExposureTest : public AcqSim {
         serial.Port = 0;
         autoguide.exp_guider_range = 's';
         autoguide.exp_guider_value = 1;
-        // The guider's rates as a training on this sky gives them.
         const double scale = simulator->camera().guider_sensor().sensor().scale;
         cfg.guider_slewy = static_cast<int>(0.5 * sim::SIDEREAL_RATE / scale);
         cfg.guider_slewx =
@@ -224,19 +228,8 @@ class GuiderAngleTest : public GuiderExposureTest {
         c.mount.drift_dec = 0.1;
         c.mount.drift_ra = 0.05;
         c.mount.backlash_dec = 0;
-        start(c, false);
-        EXPECT_TRUE(camera_start_prepare());
-        cfg.telescope = 'l';
-        cfg.AOUnit_comport = 0;
-        serial.comfound = 1;
-        serial.Port = 0;
-        autoguide.exp_guider_range = 's';
-        autoguide.exp_guider_value = 1;
+        begin_with(c);
         cfg.ignore_RA_angle = 0;
-        const double scale = simulator->camera().guider_sensor().sensor().scale;
-        cfg.guider_slewy = static_cast<int>(0.5 * sim::SIDEREAL_RATE / scale);
-        cfg.guider_slewx =
-            static_cast<int>(0.5 * sim::SIDEREAL_RATE * std::cos(36.46 * M_PI / 180) / scale);
         pick_guider_star();
         if (trained) {
             GuiderTraining t;
