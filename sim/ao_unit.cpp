@@ -40,6 +40,9 @@ bool AoUnit::command(const std::string& text, double t, std::string* what) {
         w = "AO " + text + ": ns " + std::to_string(static_cast<int>(world_.ao_ns(t))) + " ew " +
             std::to_string(static_cast<int>(world_.ao_ew(t)));
     } else {
+        // The mount output names east and west as the tilt does: its 'T'
+        // moves the image the way a 'T' step does, which is the mount's west.
+        if (d == EAST || d == WEST) d = d == EAST ? WEST : EAST;
         world_.pulse(d, count * world_.ao().mount_output_ms / 1000.0, t);
         w = "AO " + text + ": mount pulse " +
             std::to_string(static_cast<int>(count * world_.ao().mount_output_ms)) + " ms";

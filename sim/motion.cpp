@@ -333,8 +333,10 @@ View World::view(double t) const {
     const double ra_err = s.ra_p + pe(t) - pe(s.field_t) + mc_.backlash_ra / 2;
     v.xi = -ra_err * cosd + mc_.drift_ra * since;
     v.eta = s.dec_p + mc_.drift_dec * since;
+    // A north step shifts the image as the mount's north does; the unit
+    // names east and west mirrored, as seen through the camera.
     v.ao_x = -s.ao_ew * ao_.step_arcsec;
-    v.ao_y = -s.ao_ns * ao_.step_arcsec;
+    v.ao_y = s.ao_ns * ao_.step_arcsec;
     v.defocus = s.focus - mc_.focus_range / 2;
     return v;
 }

@@ -2,6 +2,7 @@
 
 #include "display/image_store.h"
 #include "guiding/guide_loop.h"
+#include "guiding/guiding_state.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "settings/ini_file.h"
@@ -47,26 +48,47 @@ void ao_training_text(const AOTrainingResult& r, char* out, int size) {
                   r.posy[0], r.posx[1], r.posy[1], r.posx[2], r.posy[2], r.posx[3], r.posy[3]);
 }
 
-int AOTrain(TrainingHost& host, AOTrainingResult* result) {
-    if (!guide.picked_star) return GUIDE_REFUSED;
+int AOTrain(TrainingHost& host, AOTrainingResult* result, TrainingCamera camera) {
+    const bool guider = camera == TrainingCamera::Guider;
+    if (!(guider ? guide.guider_picked_star : guide.picked_star)) return GUIDE_REFUSED;
+    int& training = guider ? autoguide.guider_training : guide.training;
     struct Finish {
         TrainingHost& host;
+        int& training;
         ~Finish() {
-            guide.training = 0;
+            training = 0;
             host.set_caption(AO_TRAINING_END_CAPTION);
             host.refresh();
         }
-    } finish{host};
-    guide.training = 1;
+    } finish{host, training};
+    training = 1;
     guide.cur_rad = cfg.star_mask;
     ao.AOUnitslew_time = AO_TRAINING_STEPS;
     AOTrainingResult r;
-    r.startx = guide.pick_xcent;
-    r.starty = guide.pick_ycent;
-    if (disp.binned) {
-        r.startx /= 2;
-        r.starty /= 2;
+    if (guider) {
+        r.startx = guide.guider_pick_xcent;
+        r.starty = guide.guider_pick_ycent;
+    } else {
+        r.startx = guide.pick_xcent;
+        r.starty = guide.pick_ycent;
+        if (disp.binned) {
+            r.startx /= 2;
+            r.starty /= 2;
+        }
     }
+    // The camera's own centroid: (x, y) in its frame, false when the box left it.
+    const auto measure = [&](int x, int y, int* cx, int* cy) {
+        if (guider) {
+            if (guider_find_centre(x, y, guider_imageptr, guide.cur_rad) == 1) return false;
+            *cx = guide.guider_xcent;
+            *cy = guide.guider_ycent;
+        } else {
+            if (find_centre(x, y, image, guide.cur_rad) == 1) return false;
+            *cx = guide.xcent;
+            *cy = guide.ycent;
+        }
+        return true;
+    };
     const struct {
         const char* tail;
         char dir;
@@ -81,14 +103,12 @@ int AOTrain(TrainingHost& host, AOTrainingResult* result) {
         ao.AOUnitslew_time = AO_TRAINING_STEPS;
         AOUnit_slew();
         platform::sleep_ms(steps[i].settle);
-        image = image_int;
+        if (!guider) image = image_int;
         if (!host.take_image() || host.stop_requested()) return GUIDE_STOPPED;
         // From the start each time; a box off the frame is a lost star.
-        if (find_centre(r.startx, r.starty, image, guide.cur_rad) == 1 ||
-            find_centre(guide.xcent, guide.ycent, image, guide.cur_rad) == 1)
+        int sx, sy;
+        if (!measure(r.startx, r.starty, &sx, &sy) || !measure(sx, sy, &r.posx[i], &r.posy[i]))
             return GUIDE_STOPPED;
-        r.posx[i] = guide.xcent;
-        r.posy[i] = guide.ycent;
         host.refresh();
     }
     ao_training_rates(r);

@@ -21,8 +21,10 @@ void ao_training_rates(AOTrainingResult& r);
 // The result box's text.
 void ao_training_text(const AOTrainingResult& r, char* out, int size);
 
-// Runs the training on the picked star (nothing without one). The rates,
+// Runs the training on the picked star (nothing without one): the main
+// camera's, or the guider camera's on its frames. The rates,
 // `AOUnit_trained`, `AOUnit_use_trained` and the settings file follow only
 // a complete run: a lost star or a stop leaves them as they were. Returns
 // GUIDE_DONE, GUIDE_REFUSED or GUIDE_STOPPED (guide_loop.h).
-int AOTrain(TrainingHost& host, AOTrainingResult* result = nullptr);
+int AOTrain(TrainingHost& host, AOTrainingResult* result = nullptr,
+            TrainingCamera camera = TrainingCamera::Main);

@@ -15,6 +15,7 @@
 #include "settings/settings.h"
 #include "star/centroid.h"
 #include "star/star_state.h"
+#include "telescope/ao_unit.h"
 
 #include <algorithm>
 
@@ -145,6 +146,8 @@ int Guider_Start_Standalone(GuideHost& host) {
         clear_messages();
     }
     const int result = autoguide.guider_guiding_failed ? GUIDE_STAR_LOST : GUIDE_DONE;
+    // As at the end of guided exposures, the unit goes back to its start.
+    if (cfg.GuiderMode == 'A') AOUnit_reset();
     autoguide.start_guider = 0;
     guide.guider_guiding_standalone = 0;
     host.info_close();

@@ -35,9 +35,9 @@ TrainingModel eight_position_model(int startx, int starty, const int posx[8], co
     m.dec_vy = (posy[6] - posy[4]) * 1000.0 / dec_ms;
     m.RA_x = (posx[2] - startx) * 1000 / ra_ms;
     m.RA_y = (posy[2] - starty) * 1000 / ra_ms;
-    m.theta = m.RA_y == 0 ? 0.0f
-                          : static_cast<float>(std::atan(
-                                static_cast<double>(std::abs(m.RA_x) / std::abs(m.RA_y))));
+    // The RA axis's angle from the sensor's x axis, whatever its quadrant.
+    m.theta =
+        m.ra_vx == 0 && m.ra_vy == 0 ? 0.0f : static_cast<float>(std::atan2(m.ra_vy, m.ra_vx));
     m.quadrant = m.RA_x >= 0 && m.RA_y >= 0 ? 1 : m.RA_x < 0 && m.RA_y < 0 ? 3 : 2;
     m.RA_rate = std::max(whole_root(m.RA_x, m.RA_y), 1);
     m.Dec_x = (posx[6] - posx[4]) * 1000 / dec_ms;

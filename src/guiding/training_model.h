@@ -23,7 +23,7 @@ struct TrainingModel {
     int Dec_x = 0, Dec_y = 0, Dec_rate = 1;
     int RA_backx = 0, RA_backy = 0, RA_backlash = 0;
     int Dec_backx = 0, Dec_backy = 0, Dec_backlash = 0;
-    float theta = 0; // radians
+    float theta = 0; // the RA axis from the sensor's x axis, radians (-pi..pi)
     int quadrant = 1;
     // The two vectors before rounding to whole pixels a second, for guiding.
     double ra_vx = 0, ra_vy = 0, dec_vx = 0, dec_vy = 0;

@@ -94,15 +94,6 @@ TEST_F(AOSimGuiding, TrainedUnitHoldsADriftingStarAndOffloadsToTheMount) {
     copy_ao_values();
 
     cfg.GuiderMode = 'A';
-    // The simulated unit moves the image north for "N" and its mount output
-    // drives the mount the named way, both against the program's sense:
-    // the AO n/s swap and the unit's mount letters swapped (as the guider
-    // dialog's swaps do) set it right.
-    set_ao_ns();
-    cfg.Mn = 'S';
-    cfg.Ms = 'N';
-    cfg.Mt = 'W';
-    cfg.Mw = 'T';
     ASSERT_TRUE(pick_brightest_star(image));
     blocks.clear();
     StopAfter host;

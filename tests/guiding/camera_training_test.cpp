@@ -90,10 +90,10 @@ TEST_F(CameraTraining, FindsTheGuideRatesAndTheAxesOfAnUnrotatedCamera) {
 
     EXPECT_NEAR(autoguide.RA_rate, ra_rate(), 0.2 * ra_rate() + 1);
     EXPECT_NEAR(autoguide.Dec_rate, dec_rate(), 0.2 * dec_rate() + 1);
-    // RA along x and Dec along y: the RA vector has no y part, so no angle.
+    // RA along x and Dec along y: the angle points along x, either way.
     EXPECT_EQ(autoguide.RA_y, 0);
     EXPECT_EQ(autoguide.Dec_x, 0);
-    EXPECT_FLOAT_EQ(autoguide.theta, 0.0f);
+    EXPECT_NEAR(std::cos(autoguide.theta), autoguide.RA_x > 0 ? 1.0 : -1.0, 0.01);
     EXPECT_EQ(autoguide.quadrant, autoguide.RA_x >= 0 ? 1 : 2);
     EXPECT_EQ(autoguide.trained, 1);
     EXPECT_EQ(autoguide.use_trained, 1);

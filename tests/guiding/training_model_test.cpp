@@ -60,7 +60,7 @@ TEST(EightPositionModel, RatesAngleQuadrantAndBacklash) {
     TrainingModel m = eight_position_model(100, 100, px, py, 2, 2000);
     EXPECT_EQ(m.RA_x, 6);
     EXPECT_EQ(m.RA_y, 0);
-    EXPECT_EQ(m.theta, 0.0f); // RA_y 0
+    EXPECT_EQ(m.theta, 0.0f); // along x
     EXPECT_EQ(m.quadrant, 1);
     EXPECT_EQ(m.Dec_x, 0);
     EXPECT_EQ(m.Dec_y, 5);
@@ -78,15 +78,18 @@ TEST(EightPositionModel, RatesAngleQuadrantAndBacklash) {
 
     eight_positions(5, 5, -5, 5, 1, 0, px, py);
     m = eight_position_model(100, 100, px, py, 1, 1000);
-    EXPECT_FLOAT_EQ(m.theta, static_cast<float>(M_PI / 4)); // equal magnitudes
-    EXPECT_EQ(m.RA_rate, 7);                                // sqrt(50) truncated
+    EXPECT_FLOAT_EQ(m.theta, static_cast<float>(M_PI / 4));
+    EXPECT_EQ(m.RA_rate, 7); // sqrt(50) truncated
 
     eight_positions(2, -6, 0, 3, 1, 0, px, py);
     m = eight_position_model(100, 100, px, py, 1, 1000);
-    EXPECT_EQ(m.theta, 0.0f); // |RA_x| / |RA_y| is 0 in whole numbers
+    // From the measured vector, not whole-number quotients of its parts.
+    EXPECT_NEAR(m.theta, std::atan2(-6.0, 2.0), 0.01);
     EXPECT_EQ(m.quadrant, 2);
     eight_positions(-3, -3, 0, 3, 1, 0, px, py);
-    EXPECT_EQ(eight_position_model(100, 100, px, py, 1, 1000).quadrant, 3);
+    m = eight_position_model(100, 100, px, py, 1, 1000);
+    EXPECT_EQ(m.quadrant, 3);
+    EXPECT_FLOAT_EQ(m.theta, static_cast<float>(-3 * M_PI / 4)); // a mirrored or turned camera
 }
 
 TEST(EightPositionModel, AStarThatNeverMovesGivesUsableRates) {

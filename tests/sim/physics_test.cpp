@@ -251,7 +251,7 @@ TEST(AoUnit, StepsStopAtTheTravelAndShiftTheImage) {
     EXPECT_EQ(w.ao_ew(3), -100);
     w.ao_step(EAST, 30, 4);
     EXPECT_EQ(w.ao_ew(4), -70);
-    EXPECT_NEAR(w.view(4).ao_y, -100 * 0.2, 1e-9);
+    EXPECT_NEAR(w.view(4).ao_y, 100 * 0.2, 1e-9);
     EXPECT_NEAR(w.view(4).ao_x, 70 * 0.2, 1e-9);
     w.ao_centre(5);
     EXPECT_EQ(w.ao_ns(5), 0);
