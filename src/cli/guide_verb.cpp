@@ -6,13 +6,18 @@
 #include "acquisition/sequence.h"
 #include "cli/cli_ui.h"
 #include "cli/drive_link.h"
+#include "cli/guide_host.h"
+#include "cli/guider_setup.h"
 #include "cli/interrupt.h"
 #include "devices/camera_protocol.h"
 #include "devices/serial_link.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
+#include "guiding/ao_params.h"
+#include "guiding/ao_training.h"
 #include "guiding/guide_log.h"
 #include "guiding/guide_loop.h"
+#include "guiding/guider_guiding.h"
 #include "guiding/guiding_state.h"
 #include "platform/clock.h"
 #include "settings/ini_file.h"
@@ -31,28 +36,38 @@ namespace {
 constexpr int EXIT_INTERRUPTED = 130; // 128 + SIGINT, as a shell reports it
 constexpr long SECONDS_MAX = 86400;   // a night
 constexpr long VALUE_MAX = 999;
-constexpr int EDGE = 20;              // the chosen star's least distance from the frame's edge
-constexpr unsigned SATURATED = 65000; // the centroid's overexposure level
+constexpr int EDGE = 20; // the chosen star's least distance from the frame's edge
 
 const char* const usage_guide =
     "usage: nocteris-cli guide [OPTIONS]\n"
     "\n"
-    "Guides the mount on a star of the main camera, as Start Guiding does: the\n"
-    "128 x 128 window around the star is read again and again, and each frame's\n"
-    "error from the first becomes guide pulses at the trained rates. One line is\n"
-    "printed a frame; the run ends with the RMS of the measured error. Ctrl+C\n"
-    "stops after the current frame.\n"
+    "Guides on a star, as Start Guiding does. With the main camera the 128 x 128\n"
+    "window around the star is read again and again; with the guider camera (the\n"
+    "camera's second CCD) its whole frame is, as its window's Start Guiding does.\n"
+    "Each frame's error from the first becomes guide pulses to the mount at the\n"
+    "trained rates, or tip-tilt steps of the AO unit. One line is printed a frame;\n"
+    "the run ends with the RMS of the measured error. Ctrl+C stops after the\n"
+    "current frame.\n"
     "\n"
-    "  --train               the simple training first (its rates and backlash are\n"
-    "                        kept in the settings file), then the star is picked again\n"
+    "  --camera main|guider  which camera guides (default main)\n"
+    "  --via mount|ao        corrections to the mount or to the AO unit (default mount)\n"
+    "  --ao-port camera0|camera1|pc\n"
+    "                        the AO unit's serial line: the camera's port 1 or 2, or\n"
+    "                        the PC's serial port (default: the settings')\n"
+    "  --ao-parallel         the AO unit on the guide socket's parallel codes\n"
+    "  --train               train first: the simple training (main camera), the\n"
+    "                        eight-position training (guider camera), or the AO\n"
+    "                        unit's (--via ao); what it measures is kept in the\n"
+    "                        settings file and used; then the star is picked again\n"
     "  --seconds N           guide for N seconds; 0 (the default) until Ctrl+C\n"
-    "  --range q|h|t|s       guide exposure unit: thousandths, hundredths, tenths\n"
-    "                        of a second or seconds (default: the saved exposure, else s)\n"
-    "  --value N             guide exposure in that unit, 1-999 (default: the saved\n"
-    "                        exposure, else 1)\n"
-    "  --star X,Y            the star near full-frame pixel X,Y; without it the\n"
-    "                        brightest unsaturated star 20 pixels or more inside a\n"
-    "                        full frame\n"
+    "  --range q|h|t|s       guide exposure unit: thousandths (main camera only),\n"
+    "                        hundredths, tenths of a second or seconds (default:\n"
+    "                        the saved exposure, else s)\n"
+    "  --value N             guide exposure in that unit, 1-999 (guider camera: up\n"
+    "                        to 500 h, 100 t, 10 s; default: the saved exposure)\n"
+    "  --star X,Y            the star near pixel X,Y of a full frame (guider camera:\n"
+    "                        of its frame); without it the brightest unsaturated star\n"
+    "                        20 pixels or more inside the frame\n"
     "  --log FILE            the run's CSV log (default: guide_DATE_TIME.csv in the\n"
     "                        working folder)\n"
     "  --drive lx200|socket  an LX200 mount on the settings' serial port, or the guide\n"
@@ -71,6 +86,8 @@ struct GuideOptions {
     long star_x = 0, star_y = 0;
     std::string log;
     DriveChoice drive;
+    bool guider = false; // --camera guider
+    GuiderChoice via;
     bool help = false;
 };
 
@@ -122,6 +139,18 @@ bool parse_guide(int argc, const char* const* argv, GuideOptions& o, std::ostrea
             if (!value() || (v != "lx200" && v != "socket"))
                 return say(err, "--drive takes lx200 or socket");
             o.drive.telescope = v == "lx200" ? 'l' : 'b';
+        } else if (a == "--camera") {
+            if (!value() || (v != "main" && v != "guider"))
+                return say(err, "--camera takes main or guider");
+            o.guider = v == "guider";
+        } else if (a == "--via") {
+            if (!value() || (v != "mount" && v != "ao")) return say(err, "--via takes mount or ao");
+            o.via.ao = v == "ao";
+        } else if (a == "--ao-port") {
+            if (!value() || !parse_ao_port(v, o.via.ao_port))
+                return say(err, "--ao-port takes camera0, camera1 or pc");
+        } else if (a == "--ao-parallel") {
+            o.via.ao_parallel = 1;
         } else if (a == "--port") {
             if (!value() || !parse_com_port(v, o.drive.com))
                 return say(err, "--port takes comN, N from 1 to 32");
@@ -132,6 +161,24 @@ bool parse_guide(int argc, const char* const* argv, GuideOptions& o, std::ostrea
     if (o.drive.com && o.drive.telescope == 'b')
         return say(err, "--port is for an LX200 mount; the guide socket is on the camera");
     if (o.drive.com) o.drive.telescope = 0; // the PC port's LX200
+    if (!o.via.ao && (o.via.ao_port >= 0 || o.via.ao_parallel >= 0))
+        return say(err, "--ao-port and --ao-parallel go with --via ao");
+    if (o.via.ao_port >= 0 && o.via.ao_parallel > 0)
+        return say(err,
+                   "--ao-port is the serial line; --ao-parallel uses the guide socket instead");
+    if (o.guider) {
+        std::string problem;
+        if (o.range == 'q')
+            return say(err, "the guider camera has no thousandths; --range h, t or s");
+        if (o.value && !guider_exposure_ok(o.range ? o.range : 's', o.value, problem))
+            return say(err, "--value: " + problem);
+        o.via.range = o.range;
+        o.via.value = o.value;
+        o.via.star_given = o.star_given;
+        o.via.star_x = o.star_x;
+        o.via.star_y = o.star_y;
+        o.via.train = o.train;
+    }
     return true;
 }
 
@@ -142,112 +189,11 @@ class GuideUi : public CliUi {
     int pump_messages() override { return interrupt_requested() ? 1 : 0; }
 };
 
-// A line a frame, and the error's sums for the closing RMS.
-class CliGuideHost : public GuideHost {
-  public:
-    CliGuideHost(std::ostream& out, long seconds, std::string log)
-        : out_(out), seconds_(seconds), log_(std::move(log)) {}
-
-    void start() {
-        start_ms_ = platform::now_ms();
-        first_ = true;
-    }
-    void info_refresh(const GuideFrame& f) override {
-        if (guide.training) return;
-        if (first_) frame0_ms_ = f.at;
-        first_ = false;
-        const double dx = f.dx / 1000.0, dy = f.dy / 1000.0;
-        sum_x2_ += dx * dx;
-        sum_y2_ += dy * dy;
-        ++frames_;
-        char line[160];
-        std::snprintf(line, sizeof line, "%8.1f s  dx %+6.2f px  dy %+6.2f px  %s",
-                      static_cast<std::uint32_t>(f.at - frame0_ms_) / 1000.0, dx, dy,
-                      pulses(f).c_str());
-        out_ << line << "\n";
-        out_.flush();
-    }
-    bool stop_requested() override {
-        if (interrupt_requested()) return true;
-        return seconds_ > 0 && !guide.training &&
-               static_cast<std::uint32_t>(platform::now_ms() - start_ms_) >=
-                   static_cast<std::uint32_t>(seconds_) * 1000u;
-    }
-    std::string log_path() override { return log_; }
-
-    void summary() const {
-        const double n = frames_ ? frames_ : 1;
-        const double x = std::sqrt(sum_x2_ / n), y = std::sqrt(sum_y2_ / n);
-        char line[128];
-        std::snprintf(line, sizeof line, "guided %d frames: RMS %.2f px (x %.2f px, y %.2f px)",
-                      frames_, std::sqrt(x * x + y * y), x, y);
-        out_ << line << "\n";
-    }
-
-  private:
-    static std::string pulses(const GuideFrame& f) {
-        std::string s;
-        auto one = [&](char dir, int ms) {
-            if (!dir || ms <= 0) return;
-            if (!s.empty()) s += ", ";
-            s += std::string(1, dir) + " " + std::to_string(ms) + " ms";
-        };
-        one(f.ra_dir, f.ra_ms);
-        one(f.dec_dir, f.dec_ms);
-        if (f.skipped[0]) return s.empty() ? f.skipped : s + " (" + f.skipped + ")";
-        return s.empty() ? "no pulse" : s;
-    }
-
-    std::ostream& out_;
-    long seconds_;
-    std::string log_;
-    std::uint32_t start_ms_ = 0, frame0_ms_ = 0;
-    bool first_ = true;
-    int frames_ = 0;
-    double sum_x2_ = 0, sum_y2_ = 0;
-};
-
 // One full frame at the guide exposure into the image buffer.
 bool full_frame() {
     image = image_int;
     acq.exposure = exposure_for(cfg.exp_range, cfg.exp_value);
     return QV_full_read();
-}
-
-// The brightest star that can guide: a peak under saturation whose four
-// neighbours stand out of the sky too (a hot pixel stands alone), far
-// enough inside the frame for the guide window's box.
-bool brightest_star(int* sx, int* sy) {
-    const int w = disp.width1, h = disp.height1;
-    std::vector<unsigned> histogram(65536, 0);
-    for (int i = 0; i < w * h; ++i) ++histogram[image[i]];
-    // The sky's median and its spread to the 84th percentile (one sigma).
-    const long total = static_cast<long>(w) * h;
-    long seen = 0;
-    int median = -1, sigma_at = 0;
-    for (int v = 0; v < 65536; ++v) {
-        seen += histogram[v];
-        if (median < 0 && seen * 2 >= total) median = v;
-        if (seen * 100 >= total * 84) {
-            sigma_at = v;
-            break;
-        }
-    }
-    const int sigma = std::max(sigma_at - median, 1);
-    int best = 0;
-    auto at = [&](int x, int y) { return static_cast<int>(image[y * w + x]); };
-    for (int y = EDGE; y < h - EDGE; ++y)
-        for (int x = EDGE; x < w - EDGE; ++x) {
-            const int p = at(x, y);
-            if (p <= best || p >= static_cast<int>(SATURATED) || p - median < 10 * sigma) continue;
-            const int side = std::min({at(x - 1, y), at(x + 1, y), at(x, y - 1), at(x, y + 1)});
-            if (side - median < (p - median) / 4) continue;
-            if (std::max({at(x - 1, y), at(x + 1, y), at(x, y - 1), at(x, y + 1)}) > p) continue;
-            best = p;
-            *sx = x;
-            *sy = y;
-        }
-    return best > 0;
 }
 
 // The main window's pick: snapped onto the star near (x, y) of the frame.
@@ -262,63 +208,54 @@ bool pick_star_at(int x, int y) {
     return true;
 }
 
-int guide_run(const GuideOptions& o, std::ostream& out, std::ostream& err) {
-    // The settings file keeps only what a training measures.
-    LoadINIFile(cfg.ini_file);
-    if (!find_camera()) return 1;
-    nocteris_camera();
-    const Settings user = cfg;
-    if (!connect_drive(o.drive, err)) return 1;
-    if (o.range) cfg.exp_range = o.range;
-    if (o.value) cfg.exp_value = static_cast<int>(o.value);
+// The main camera's training images for the AO unit: full frames.
+class MainTrainingHost : public TrainingHost {
+  public:
+    bool take_image() override { return full_frame(); }
+    bool stop_requested() override { return interrupt_requested(); }
+};
 
-    if (!full_frame()) {
-        say(err, "the full frame did not arrive whole");
-        return 1;
+// What the main camera's training measured, kept on top of the user's settings.
+void keep_training(const Settings& user, bool ao) {
+    Settings kept = user;
+    if (ao) {
+        kept.AOUnit_xrate = kept.AOUnit_slewx = cfg.AOUnit_slewx;
+        kept.AOUnit_yrate = kept.AOUnit_slewy = cfg.AOUnit_slewy;
+    } else {
+        kept.slewx = cfg.slewx;
+        kept.slewy = cfg.slewy;
+        kept.backlashx = cfg.backlashx;
+        kept.backlashy = cfg.backlashy;
     }
-    int x = static_cast<int>(o.star_x), y = static_cast<int>(o.star_y);
-    if (o.star_given) {
-        if (o.star_x >= disp.width1 || o.star_y >= disp.height1) {
-            say(err, "--star " + std::to_string(o.star_x) + "," + std::to_string(o.star_y) +
-                         " is outside the " + std::to_string(disp.width1) + " x " +
-                         std::to_string(disp.height1) + " frame");
-            return 2;
-        }
-    } else if (!brightest_star(&x, &y)) {
-        say(err, "no unsaturated star 20 pixels or more inside the frame");
-        return 1;
-    }
-    if (!pick_star_at(x, y)) return 1; // the snap has said why
-    out << "guide star at " << guide.pick_xcent << "," << guide.pick_ycent << "\n";
+    const Settings run = cfg;
+    cfg = kept;
+    SaveINIFile(cfg.ini_file);
+    cfg = run;
+}
 
-    GuideLog log;
-    if (log.open(o.train ? "training" : "guiding", o.log))
-        out << "log: " << log.path() << "\n";
-    else
-        say(err, "the log " + log.path() + " cannot be written; guiding goes on without it");
-    GuideLog* logp = log.is_open() ? &log : nullptr;
-
+int main_camera_run(const GuideOptions& o, const Settings& user, GuideLog* logp, std::ostream& out,
+                    std::ostream& err) {
     CliGuideHost host(out, o.seconds, o.log);
     if (o.train) {
         const int px = guide.pick_xcent, py = guide.pick_ycent;
-        out << "training\n";
-        const int r = CmTrainGuide(host, logp);
+        out << (o.via.ao ? "AO training\n" : "training\n");
+        MainTrainingHost images;
+        const int r = o.via.ao ? AOTrain(images) : CmTrainGuide(host, logp);
         if (r != GUIDE_DONE) {
             if (interrupt_requested()) return EXIT_INTERRUPTED;
             if (r == GUIDE_STOPPED) say(err, "the training lost the star");
             return 1;
         }
-        out << "trained: RA " << cfg.slewx << " px/s, Dec " << cfg.slewy << " px/s, backlash RA "
-            << cfg.backlashx << " px, Dec " << cfg.backlashy << " px\n";
-        Settings kept = user;
-        kept.slewx = cfg.slewx;
-        kept.slewy = cfg.slewy;
-        kept.backlashx = cfg.backlashx;
-        kept.backlashy = cfg.backlashy;
-        const Settings run = cfg;
-        cfg = kept;
-        SaveINIFile(cfg.ini_file);
-        cfg = run;
+        if (o.via.ao) {
+            copy_ao_values();
+            out << "trained: AO " << cfg.AOUnit_slewx << " steps a pixel in x, " << cfg.AOUnit_slewy
+                << " in y\n";
+        } else {
+            out << "trained: RA " << cfg.slewx << " px/s, Dec " << cfg.slewy
+                << " px/s, backlash RA " << cfg.backlashx << " px, Dec " << cfg.backlashy
+                << " px\n";
+        }
+        keep_training(user, o.via.ao);
         // The training leaves the star about where it was: pick it again.
         if (!full_frame() || !pick_star_at(px, py)) {
             say(err, "the guide star was not found again after the training");
@@ -333,6 +270,67 @@ int guide_run(const GuideOptions& o, std::ostream& out, std::ostream& err) {
     host.summary();
     if (r != GUIDE_DONE) return 1; // its message is on standard error
     return interrupt_requested() ? EXIT_INTERRUPTED : 0;
+}
+
+int guider_camera_run(const GuideOptions& o, const Settings& user, GuideLog* logp,
+                      std::ostream& out, std::ostream& err) {
+    if (o.train && !train_guider(o.via, user, logp, out, err))
+        return interrupt_requested() ? EXIT_INTERRUPTED : 1;
+    CliGuideHost host(out, o.seconds, o.log);
+    host.log_frames_to(logp);
+    host.start();
+    const int r = Guider_Start_Standalone(host);
+    host.summary();
+    if (r == GUIDE_STAR_LOST) say(err, "lost guide star");
+    if (r != GUIDE_DONE) return 1; // a refusal's message is on standard error
+    return interrupt_requested() ? EXIT_INTERRUPTED : 0;
+}
+
+// A log for the run; without one guiding goes on.
+GuideLog* open_log(GuideLog& log, const GuideOptions& o, std::ostream& out, std::ostream& err) {
+    if (log.open(o.train ? "training" : "guiding", o.log))
+        out << "log: " << log.path() << "\n";
+    else
+        say(err, "the log " + log.path() + " cannot be written; guiding goes on without it");
+    return log.is_open() ? &log : nullptr;
+}
+
+int guide_run(const GuideOptions& o, std::ostream& out, std::ostream& err) {
+    // The settings file keeps only what a training measures.
+    LoadINIFile(cfg.ini_file);
+    if (!find_camera()) return 1;
+    nocteris_camera();
+    const Settings user = cfg;
+    if (!connect_drive(o.drive, err)) return 1;
+    if (!apply_guider_choice(o.via, err)) return 1;
+
+    GuideLog log;
+    if (o.guider) {
+        if (!pick_guider_star(o.via, out, err)) return 1;
+        return guider_camera_run(o, user, open_log(log, o, out, err), out, err);
+    }
+
+    if (o.range) cfg.exp_range = o.range;
+    if (o.value) cfg.exp_value = static_cast<int>(o.value);
+    if (!full_frame()) {
+        say(err, "the full frame did not arrive whole");
+        return 1;
+    }
+    int x = static_cast<int>(o.star_x), y = static_cast<int>(o.star_y);
+    if (o.star_given) {
+        if (o.star_x >= disp.width1 || o.star_y >= disp.height1) {
+            say(err, "--star " + std::to_string(o.star_x) + "," + std::to_string(o.star_y) +
+                         " is outside the " + std::to_string(disp.width1) + " x " +
+                         std::to_string(disp.height1) + " frame");
+            return 2;
+        }
+    } else if (!brightest_star(image, disp.width1, disp.height1, EDGE, &x, &y)) {
+        say(err, "no unsaturated star 20 pixels or more inside the frame");
+        return 1;
+    }
+    if (!pick_star_at(x, y)) return 1; // the snap has said why
+    out << "guide star at " << guide.pick_xcent << "," << guide.pick_ycent << "\n";
+    return main_camera_run(o, user, open_log(log, o, out, err), out, err);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "settings/settings.h"
 #include "support/test_env.h"
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -126,6 +127,14 @@ TEST_F(GuideVerbTest, WrongCommandLinesExitTwoWithNothingOpened) {
         {{"--drive", "socket", "--port", "com3"}, "--port is for an LX200 mount"},
         {{"--log"}, "--log takes a file name"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--camera", "finder"}, "--camera takes main or guider"},
+        {{"--via", "relays"}, "--via takes mount or ao"},
+        {{"--via", "ao", "--ao-port", "com2"}, "--ao-port takes camera0, camera1 or pc"},
+        {{"--ao-port", "pc"}, "go with --via ao"},
+        {{"--via", "ao", "--ao-port", "pc", "--ao-parallel"}, "--ao-parallel uses the guide"},
+        {{"--camera", "guider", "--range", "q"}, "the guider camera has no thousandths"},
+        {{"--camera", "guider", "--range", "h", "--value", "501"}, "from 1 to 500"},
+        {{"--camera", "guider", "--value", "11"}, "from 1 to 10"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(guide(c.args), 2) << c.args[0];
@@ -241,6 +250,75 @@ TEST_F(GuideVerbTest, PortGuidesAnLx200OnThePcSerialPort) {
     EXPECT_GT(summary_frames(out.str()), 5) << out.str();
     EXPECT_TRUE(std::regex_search(log, std::regex("PC serial[^\n]*:M[nsew]#"))) << log;
     EXPECT_EQ(log.find("camera serial"), std::string::npos) << "nothing on the camera's port";
+}
+
+TEST_F(GuideVerbTest, GuiderCameraTrainsThenHoldsADriftingStarWithTheMountOrTheAOUnit) {
+    sim::Config c;
+    c.mount.drift_ra = 0.05;
+    c.mount.drift_dec = 0.1;
+    c.mount.backlash_dec = 0;
+    start_sim(c);
+    save_settings('l');
+    const std::string csv = home + "/guider.csv";
+    ASSERT_EQ(guide({"--camera", "guider", "--train", "--seconds", "120", "--range", "t", "--value",
+                     "5", "--log", csv}),
+              0)
+        << err.str();
+    std::string text = out.str();
+    EXPECT_EQ(text.find("guide star at"), std::string::npos) << "the main camera stays out of it";
+    const auto first = text.find("guider star at "), again = text.rfind("guider star at ");
+    ASSERT_NE(first, again) << "picked again after the training: " << text;
+    EXPECT_NE(text.find("trained: RA "), std::string::npos) << text;
+    double rms = 0;
+    int frames = summary_frames(text, &rms);
+    EXPECT_GT(frames, 50) << text;
+    EXPECT_EQ(frame_lines(text), frames);
+    EXPECT_LT(rms, 1.0);
+    EXPECT_NE(log.find(":Mn#"), std::string::npos) << "the mount was pulsed";
+    EXPECT_EQ(log.find("AO "), std::string::npos) << "the AO unit stayed still";
+    const std::string csv_text = read_file(csv);
+    EXPECT_NE(csv_text.find("time_s,x,y,dx_px"), std::string::npos) << csv_text;
+    EXPECT_GT(std::count(csv_text.begin(), csv_text.end(), '\n'), frames) << "a row a frame";
+
+    // The AO unit on the camera's first serial port: trained, it holds the
+    // star with tip-tilt steps and hands the drift on to the mount.
+    ASSERT_EQ(guide({"--camera", "guider", "--via", "ao", "--ao-port", "camera0", "--train",
+                     "--seconds", "300", "--range", "t", "--value", "5"}),
+              0)
+        << err.str();
+    text = out.str();
+    EXPECT_NE(text.find("AO training\n"), std::string::npos) << text;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(trained: AO ([0-9]+) steps a pixel)")));
+    const int rate = std::stoi(m[1]);
+    frames = summary_frames(text, &rms);
+    EXPECT_GT(frames, 100) << text;
+    EXPECT_LT(rms, 1.0);
+    EXPECT_NE(text.find(" steps"), std::string::npos) << text;
+    EXPECT_TRUE(std::regex_search(log, std::regex("AO GN[0-9]{5}"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("AO M[NSTW][0-9]{5}: mount pulse")))
+        << "the drift was handed on to the mount";
+    // At the end the unit went back by what it was sent.
+    EXPECT_NEAR(simulator->world().ao_ns(simulator->now()), 0, 0.5);
+    EXPECT_NEAR(simulator->world().ao_ew(simulator->now()), 0, 0.5);
+    // The settings keep the trained rate, not the run's route or mode.
+    reset_settings();
+    ASSERT_EQ(LoadINIFile(cfg.ini_file), 0);
+    EXPECT_EQ(cfg.AOUnit_slewx, rate);
+    EXPECT_EQ(cfg.GuiderMode, 'T');
+    EXPECT_EQ(cfg.AOUnit_comport, 0);
+}
+
+TEST_F(GuideVerbTest, AnAOUnitOnAPcPortThatCannotOpenIsSaidOnce) {
+    start_sim();
+    save_settings('l'); // the PC port is COM1
+    std::filesystem::create_symlink(home + "/no-such-port", autosave + "/com1");
+    EXPECT_EQ(guide({"--camera", "guider", "--via", "ao", "--ao-port", "pc", "--seconds", "5"}), 1);
+    const std::string e = err.str();
+    EXPECT_NE(e.find("the AO unit's PC serial port (COM1) cannot be opened"), std::string::npos)
+        << e;
+    EXPECT_EQ(e.find("Open Communications Failed"), e.rfind("Open Communications Failed")) << e;
+    EXPECT_EQ(summary_frames(out.str()), -1) << "no guiding began";
 }
 
 TEST_F(GuideVerbTest, AStarTooNearTheEdgeIsLostOnTheFirstFrame) {
