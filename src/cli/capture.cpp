@@ -5,11 +5,16 @@
 #include "acquisition/camera_controls.h"
 #include "acquisition/sequence.h"
 #include "cli/cli_ui.h"
+#include "cli/drive_link.h"
+#include "cli/guide_host.h"
+#include "cli/guider_setup.h"
 #include "cli/interrupt.h"
 #include "devices/camera_models.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
 #include "files/file_state.h"
+#include "guiding/guiding_state.h"
+#include "guiding/sequence_guiding.h"
 #include "processing/calibration.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
@@ -33,6 +38,7 @@ constexpr long START_DELAY_MAX = 600;
 constexpr long PAUSE_SECONDS_MAX = CONTINUOUS_DELAY_MAX * 60;
 constexpr double USER_STRETCH_MIN = 2.0;
 constexpr double USER_STRETCH_MAX = 50.0;
+constexpr long long GUIDED_EXPOSURE_FROM_MS = 100000; // the camera times exposures up to this
 
 const char* const usage_capture =
     "usage: nocteris-cli capture [OPTIONS]\n"
@@ -66,7 +72,22 @@ const char* const usage_capture =
     "  --auto LIST            process every image, in this order: weak, strong,\n"
     "                         user=P (P 2-50) stretches, background (removed\n"
     "                         before each stretch), highpass, usm; comma-separated\n"
-    "  --out DIR              save in DIR (default: the settings' auto-save folder)\n";
+    "  --out DIR              save in DIR (default: the settings' auto-save folder)\n"
+    "Guiding (exposures over 100 s, which the computer times):\n"
+    "  --guide guider         the guider camera guides during every exposure, as the\n"
+    "                         program does; a lost guide star ends the exposure (what\n"
+    "                         was exposed is saved) and the series\n"
+    "  --via mount|ao         corrections to the mount or to the AO unit (default mount)\n"
+    "  --ao-port camera0|camera1|pc, --ao-parallel\n"
+    "                         the AO unit's line, as for nocteris-cli guide\n"
+    "  --guide-train          the guider's eight-position training (or the AO unit's)\n"
+    "                         before the first exposure\n"
+    "  --guide-range h|t|s    the guider exposure's unit (default s)\n"
+    "  --guide-value N        and its value: up to 500 h, 100 t, 10 s (default 1)\n"
+    "  --guide-star X,Y       the guide star near pixel X,Y of the guider frame;\n"
+    "                         without it the brightest unsaturated one\n"
+    "  --drive lx200|socket, --port comN\n"
+    "                         the telescope drive, as for nocteris-cli guide\n";
 
 struct CaptureOptions {
     char range = 's';
@@ -87,6 +108,9 @@ struct CaptureOptions {
     bool weak = false, strong = false, user = false, background = false, highpass = false,
          usm = false;
     double user_power = 5.0;
+    bool guide = false; // --guide guider
+    GuiderChoice via;
+    DriveChoice drive;
     bool help = false;
 
     bool series() const { return count > 1 && stack.empty(); }
@@ -167,7 +191,7 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
         return false;
     };
     std::string value_text, pause_text;
-    bool value_given = false;
+    bool value_given = false, guiding_given = false;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         std::string v;
@@ -222,6 +246,46 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
             std::string problem;
             if (!value()) return bad("--auto needs a list of steps");
             if (!parse_auto(v, o, problem)) return bad(problem);
+        } else if (a == "--guide") {
+            if (!value() || v != "guider") return bad("--guide takes guider");
+            o.guide = true;
+        } else if (a == "--via") {
+            if (!value() || (v != "mount" && v != "ao")) return bad("--via takes mount or ao");
+            o.via.ao = v == "ao";
+            guiding_given = true;
+        } else if (a == "--ao-port") {
+            if (!value() || !parse_ao_port(v, o.via.ao_port))
+                return bad("--ao-port takes camera0, camera1 or pc");
+            guiding_given = true;
+        } else if (a == "--ao-parallel") {
+            o.via.ao_parallel = 1;
+            guiding_given = true;
+        } else if (a == "--guide-train") {
+            o.via.train = true;
+            guiding_given = true;
+        } else if (a == "--guide-range") {
+            if (!value() || v.size() != 1 || std::string("hts").find(v[0]) == std::string::npos)
+                return bad("--guide-range takes h, t or s");
+            o.via.range = v[0];
+            guiding_given = true;
+        } else if (a == "--guide-value") {
+            if (!value() || !whole(v, 1, 500, o.via.value))
+                return bad("--guide-value takes a whole number from 1 to 500");
+            guiding_given = true;
+        } else if (a == "--guide-star") {
+            if (!value() || !whole_pair(v, o.via.star_x, o.via.star_y))
+                return bad("--guide-star takes X,Y: whole pixel co-ordinates");
+            o.via.star_given = true;
+            guiding_given = true;
+        } else if (a == "--drive") {
+            if (!value() || (v != "lx200" && v != "socket"))
+                return bad("--drive takes lx200 or socket");
+            o.drive.telescope = v == "lx200" ? 'l' : 'b';
+            guiding_given = true;
+        } else if (a == "--port") {
+            if (!value() || !parse_com_port(v, o.drive.com))
+                return bad("--port takes comN, N from 1 to 32");
+            guiding_given = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return bad("unknown option '" + a + "'");
         } else {
@@ -259,6 +323,24 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
         if (f->empty()) continue;
         if (!readable_file(*f)) return bad(*f + ": not a readable file");
         if (f->size() >= sizeof files.DarkFileName) return bad(*f + ": the path is too long");
+    }
+    if (guiding_given && !o.guide) return bad("the guiding options go with --guide guider");
+    if (o.guide) {
+        std::string problem;
+        if (o.via.value &&
+            !guider_exposure_ok(o.via.range ? o.via.range : 's', o.via.value, problem))
+            return bad("--guide-value: " + problem);
+        if (static_cast<long long>(o.value) * exposure_unit_ms(o.range) <= GUIDED_EXPOSURE_FROM_MS)
+            return bad("--guide guider guides exposures over 100 s, which the computer times "
+                       "(the camera times shorter ones itself)");
+        if (!o.stack.empty()) return bad("--guide cannot be used with --stack");
+        if (!o.via.ao && (o.via.ao_port >= 0 || o.via.ao_parallel >= 0))
+            return bad("--ao-port and --ao-parallel go with --via ao");
+        if (o.via.ao_port >= 0 && o.via.ao_parallel > 0)
+            return bad("--ao-port is the serial line; --ao-parallel uses the guide socket instead");
+        if (o.drive.com && o.drive.telescope == 'b')
+            return bad("--port is for an LX200 mount; the guide socket is on the camera");
+        if (o.drive.com) o.drive.telescope = 0; // the PC port's LX200
     }
     if (o.out.size() >= sizeof cfg.auto_save_dir)
         return bad(o.out + ": the path is too long (at most " +
@@ -314,6 +396,7 @@ class CaptureUi : public CliUi {
     }
 
     bool stop_requested = false;
+    std::ostream& out() { return out_; }
 
   private:
     // A count-down inside one window (the start delay) changes its caption
@@ -444,6 +527,19 @@ std::string plan(const CaptureOptions& o) {
     return text + ", saved in " + autosave_host_folder(cfg.auto_save_dir);
 }
 
+// The guider camera's guide star and training before the first exposure:
+// 0 ready, else the exit status.
+int prepare_guiding(const CaptureOptions& o, Settings& user, CaptureUi& ui, std::ostream& err) {
+    install_guiding_hooks();
+    if (!connect_drive(o.drive, err)) return 1;
+    if (!apply_guider_choice(o.via, err)) return 1;
+    if (!pick_guider_star(o.via, ui.out(), err)) return 1;
+    if (o.via.train && !train_guider(o.via, user, nullptr, ui.out(), err))
+        return interrupt_requested() ? EXIT_INTERRUPTED : 1;
+    guide.guider_guiding = 1;
+    return 0;
+}
+
 int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
     if (!camera_start_prepare()) return 1; // its message is on standard error
     if (o.star_given && (o.star_x >= disp.width1 || o.star_y >= disp.height1)) {
@@ -455,9 +551,19 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
     if (!o.flat.empty() && !usable_frame(o.flat, true, err)) return 2;
 
     // The automatic save writes the settings file after every image; only
-    // its number may stay there after the run.
-    const Settings user_settings = cfg;
+    // its number (and what a guide training measured) may stay there after
+    // the run.
+    Settings user_settings = cfg;
     const int user_continuous = cfg.continuous;
+    CliGuideHost guiding(ui.out(), 0, {}, false);
+    if (o.guide) {
+        const int r = prepare_guiding(o, user_settings, ui, err);
+        if (r != 0) {
+            cfg = user_settings;
+            return r;
+        }
+        install_guider_hooks(&guiding);
+    }
     apply(o);
     ui.line("camera model " + std::to_string(cam.cam_type) + ", " + std::to_string(disp.width1) +
             " x " + std::to_string(disp.height1) + " pixels");
@@ -466,6 +572,13 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
     CaptureHost host(ui);
     const int boxes = ui.shown;
     run_exposure_sequence(host);
+    const bool star_lost = o.guide && autoguide.guider_guiding_failed;
+    if (o.guide) {
+        install_guider_hooks(nullptr);
+        guide.guider_guiding = 0;
+        guiding.summary();
+        if (star_lost) err << "nocteris-cli: lost guide star: the exposure ended there\n";
+    }
 
     const int number = cfg.auto_save_num;
     cfg = user_settings;
@@ -486,6 +599,7 @@ int capture(const CaptureOptions& o, CaptureUi& ui, std::ostream& err) {
         err << "nocteris-cli: the run did not complete as asked (see above); " << saved << "\n";
         return 1;
     }
+    if (star_lost) return 1;
     if (usbt.camera_unsupported) {
         err << "nocteris-cli: the attached camera is not supported; " << saved << "\n";
         return 1;

@@ -272,8 +272,8 @@ int main_camera_run(const GuideOptions& o, const Settings& user, GuideLog* logp,
     return interrupt_requested() ? EXIT_INTERRUPTED : 0;
 }
 
-int guider_camera_run(const GuideOptions& o, const Settings& user, GuideLog* logp,
-                      std::ostream& out, std::ostream& err) {
+int guider_camera_run(const GuideOptions& o, Settings user, GuideLog* logp, std::ostream& out,
+                      std::ostream& err) {
     if (o.train && !train_guider(o.via, user, logp, out, err))
         return interrupt_requested() ? EXIT_INTERRUPTED : 1;
     CliGuideHost host(out, o.seconds, o.log);

@@ -118,7 +118,7 @@ bool pick_guider_star(const GuiderChoice& c, std::ostream& out, std::ostream& er
     return true;
 }
 
-bool train_guider(const GuiderChoice& c, const Settings& user, GuideLog* log, std::ostream& out,
+bool train_guider(const GuiderChoice& c, Settings& user, GuideLog* log, std::ostream& out,
                   std::ostream& err) {
     const int px = guide.guider_pick_xcent, py = guide.guider_pick_ycent;
     GuiderTrainingHost host(log ? log->path() : std::string());
@@ -129,19 +129,18 @@ bool train_guider(const GuiderChoice& c, const Settings& user, GuideLog* log, st
         if (!interrupt_requested()) say(err, "the training lost the guider star");
         return false;
     }
-    Settings kept = user;
     if (c.ao) {
         copy_ao_values();
         out << "trained: AO " << cfg.AOUnit_slewx << " steps a pixel in x, " << cfg.AOUnit_slewy
             << " in y\n";
-        kept.AOUnit_xrate = kept.AOUnit_slewx = cfg.AOUnit_slewx;
-        kept.AOUnit_yrate = kept.AOUnit_slewy = cfg.AOUnit_slewy;
+        user.AOUnit_xrate = user.AOUnit_slewx = cfg.AOUnit_slewx;
+        user.AOUnit_yrate = user.AOUnit_slewy = cfg.AOUnit_slewy;
     } else {
         out << "trained: RA " << autoguide.RA_rate << " px/s, Dec " << autoguide.Dec_rate
             << " px/s\n";
     }
     const Settings trained = cfg;
-    cfg = kept;
+    cfg = user;
     SaveINIFile(cfg.ini_file);
     cfg = trained;
     // The training leaves the star about where it was: pick it again.

@@ -43,7 +43,7 @@ bool pick_guider_star(const GuiderChoice& c, std::ostream& out, std::ostream& er
 // eight-position training of the mount (its model then used, as "Use
 // Trained" does) or the AO unit's (its rates then used, as "Copy Trained"
 // does). The settings file keeps the user's settings with what the training
-// measured, on top of `user`. Then the star is picked again. False after a
-// message.
-bool train_guider(const GuiderChoice& c, const Settings& user, GuideLog* log, std::ostream& out,
+// measured, which `user` takes on too. Then the star is picked again. False
+// after a message.
+bool train_guider(const GuiderChoice& c, Settings& user, GuideLog* log, std::ostream& out,
                   std::ostream& err);

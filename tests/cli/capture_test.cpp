@@ -4,17 +4,23 @@
 #include "cli/cli.h"
 
 #include "acquisition/acquisition_state.h"
+#include "devices/serial_link.h"
 #include "devices/transport.h"
 #include "display/image_store.h"
 #include "files/fits.h"
+#include "guiding/guiding_state.h"
+#include "platform/sio.h"
 #include "platform/usb.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "star/star_state.h"
 #include "support/test_env.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -35,7 +41,9 @@ class CaptureTest : public NocterisTest {
         out_dir = home + "/out";
     }
     void TearDown() override {
+        reset_serial_link_state();
         reset_transport_state();
+        platform::sio_close_all();
 #ifdef HAVE_SIM
         if (provider) platform::usb::remove_provider(provider.get());
 #endif
@@ -127,6 +135,15 @@ TEST_F(CaptureTest, CommandLineMistakesAreRefusedBeforeTheCameraIsTouched) {
         {{"--out", long_dir}, "too long"},
         {{"--frobnicate"}, "unknown option"},
         {{"stray"}, "no file names"},
+        {{"--guide", "self"}, "--guide takes guider"},
+        {{"--via", "ao"}, "go with --guide guider"},
+        {{"--guide", "guider", "--value", "100"}, "over 100 s"},
+        {{"--guide", "guider", "--range", "m", "--value", "2", "--guide-range", "q"},
+         "--guide-range takes h, t or s"},
+        {{"--guide", "guider", "--range", "m", "--value", "2", "--guide-value", "11"},
+         "from 1 to 10"},
+        {{"--guide", "guider", "--range", "m", "--value", "2", "--ao-parallel"},
+         "go with --via ao"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(capture(c.args), 2) << c.args[0];
@@ -227,6 +244,95 @@ TEST_F(CaptureTest, TheSettingsFileKeepsTheUsersValuesAndTheNewNumber) {
     EXPECT_EQ(cfg.auto_save_fits, 0);
     EXPECT_EQ(::cfg.continuous, 0) << "a series runs as continuous imaging, not kept";
     EXPECT_STREQ(cfg.auto_save_subdir, "c:\\mine");
+}
+
+namespace {
+
+// The brightest star's centroid in `image`, from the pixels around its core.
+std::pair<double, double> star_centre(const std::pair<int, int>& core, int median) {
+    double sx = 0, sy = 0, sum = 0;
+    for (int y = core.second - 6; y <= core.second + 6; ++y)
+        for (int x = core.first - 6; x <= core.first + 6; ++x) {
+            const double v = std::max(0, image[y * disp.width1 + x] - median);
+            sx += v * x;
+            sy += v * y;
+            sum += v;
+        }
+    return {sx / sum, sy / sum};
+}
+
+} // namespace
+
+TEST_F(CaptureTest, TheGuiderCameraHoldsTheStarsOfASeriesOfLongExposures) {
+    sim::Config c;
+    c.camera.readout_rate = 0;
+    c.mount.drift_ra = 0.05;
+    c.mount.drift_dec = 0.1;
+    c.mount.pe_amplitude = 0;
+    start_sim(c);
+    cfg.telescope = 'l';
+    cfg.AOUnit_comport = 0;
+    cfg.slewcom = '1';
+    ASSERT_EQ(SaveINIFile(cfg.ini_file), 0);
+    reset_settings();
+    ASSERT_EQ(
+        capture({"--count", "2", "--range", "s", "--value", "150", "--guide", "guider",
+                 "--guide-train", "--guide-range", "t", "--guide-value", "5", "--out", out_dir}),
+        0)
+        << err.str();
+    const std::string text = out.str();
+    EXPECT_NE(text.find("guider star at "), std::string::npos) << text;
+    EXPECT_NE(text.find("trained: RA "), std::string::npos) << text;
+    std::smatch m;
+    ASSERT_TRUE(
+        std::regex_search(text, m, std::regex(R"(guided ([0-9]+) frames: RMS ([0-9.]+) px)")))
+        << text;
+    EXPECT_GT(std::stoi(m[1]), 300) << "the guider ran through both exposures";
+    EXPECT_LT(std::stod(m[2]), 1.0);
+    EXPECT_NE(text.find("done: 2 images saved"), std::string::npos) << text;
+    // Unguided the sky moves 15" between the two exposures' middles: several
+    // pixels. Guided, the stars stay put.
+    int median = median_of(saved(1));
+    const auto first = star_centre(stars(median).at(0), median);
+    // The same star in the second: the core nearest the first's.
+    median = median_of(saved(2));
+    const auto cores = stars(median);
+    ASSERT_FALSE(cores.empty());
+    const auto nearest = *std::min_element(cores.begin(), cores.end(), [&](auto a, auto b) {
+        return std::hypot(a.first - first.first, a.second - first.second) <
+               std::hypot(b.first - first.first, b.second - first.second);
+    });
+    const auto second = star_centre(nearest, median);
+    EXPECT_LT(std::hypot(second.first - first.first, second.second - first.second), 1.0)
+        << first.first << "," << first.second << " then " << second.first << "," << second.second;
+    EXPECT_EQ(guide.guider_guiding, 0);
+}
+
+TEST_F(CaptureTest, ALostGuideStarEndsTheExposureSavesItAndStopsTheSeries) {
+    start_sim();
+    cfg.telescope = 'l';
+    cfg.AOUnit_comport = 0;
+    cfg.slewcom = '1';
+    ASSERT_EQ(SaveINIFile(cfg.ini_file), 0);
+    reset_settings();
+    // After 40 guider frames the reference sits where no box fits the frame:
+    // the next frame cannot find the star.
+    int guider_frames = 0;
+    simulator->set_log([&](const std::string& s) {
+        if (s.rfind("guider ", 0) == 0 && s.find("x290") != std::string::npos &&
+            ++guider_frames == 40)
+            autoguide.x1 = 1;
+    });
+    EXPECT_EQ(capture({"--count", "3", "--range", "m", "--value", "3", "--guide", "guider", "--via",
+                       "ao", "--ao-port", "camera0", "--out", out_dir}),
+              1);
+    EXPECT_NE(err.str().find("lost guide star"), std::string::npos) << err.str();
+    EXPECT_GT(median_of(saved(1)), 0) << "what was exposed is saved";
+    EXPECT_FALSE(fs::exists(saved(2)));
+    EXPECT_EQ(guide.guider_guiding, 0);
+    // The AO unit went back to where it started.
+    EXPECT_NEAR(simulator->world().ao_ns(simulator->now()), 0, 0.5);
+    EXPECT_NEAR(simulator->world().ao_ew(simulator->now()), 0, 0.5);
 }
 
 TEST_F(CaptureTest, AReadoutFailureEndsTheRunWithAnError) {
