@@ -57,6 +57,24 @@ bool ao_ew_swapped() {
     return cfg.AOe != 'e';
 }
 
+void set_ao_mount_ns() {
+    swap_letters(cfg.Mn, cfg.Ms, 'N', 'S');
+    save();
+}
+
+void set_ao_mount_ew() {
+    swap_letters(cfg.Mt, cfg.Mw, 'T', 'W');
+    save();
+}
+
+bool ao_mount_ns_swapped() {
+    return cfg.Mn != 'N';
+}
+
+bool ao_mount_ew_swapped() {
+    return cfg.Mt != 'T';
+}
+
 void set_ao_values(const char* slewx, const char* slewy) {
     take_rate(slewx, cfg.AOUnit_slewx);
     take_rate(slewy, cfg.AOUnit_slewy);
@@ -73,6 +91,31 @@ void change_ao_mode() {
     cfg.AOUnitModeParallel = !cfg.AOUnitModeParallel;
     if (!cfg.AOUnitModeParallel) cfg.AOUnit_comport = AO_PC_PORT;
     save();
+}
+
+void toggle_ao_mode() {
+    cfg.AOUnitModeParallel = !cfg.AOUnitModeParallel;
+    save();
+}
+
+void guider_centralise_ao_unit() {
+    if (!cfg.AOUnitModeParallel) {
+        cfg.AOUnit_comport = AO_PC_PORT;
+        save();
+    }
+    CentraliseAOUnit();
+}
+
+void toggle_ao_use_trained() {
+    ao.AOUnit_use_trained = ao.AOUnit_trained && !ao.AOUnit_use_trained;
+}
+
+const char* ao_use_default_caption() {
+    return ao.AOUnit_trained && !ao.AOUnit_use_trained ? "Use Trained" : "Use Defaults";
+}
+
+const char* ao_vals_in_use_text() {
+    return ao.AOUnit_trained && ao.AOUnit_use_trained ? "Using Trained Vals" : "Using Default Vals";
 }
 
 void set_ao_com1() {

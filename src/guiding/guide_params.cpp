@@ -69,6 +69,16 @@ void swap_ew() {
     SaveINIFile(cfg.ini_file);
 }
 
+void guider_swap_ns() {
+    swap_pair(cfg.n, cfg.s, 'n', 's');
+    SaveINIFile(cfg.ini_file);
+}
+
+void guider_swap_ew() {
+    swap_pair(cfg.e, cfg.w, 'e', 'w');
+    SaveINIFile(cfg.ini_file);
+}
+
 bool ns_swapped() {
     return cfg.n != 'n';
 }

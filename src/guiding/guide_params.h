@@ -18,6 +18,10 @@ bool save_latest();
 // and the AO unit's mount-output letters together; saves the settings file.
 void swap_ns();
 void swap_ew();
+// The guider dialog's swaps: the mount's letters only, as that dialog swaps
+// the mount-output letters with controls of their own; saves the settings file.
+void guider_swap_ns();
+void guider_swap_ew();
 bool ns_swapped();
 bool ew_swapped();
 // "Use Defaults" / "Use Trained" (729): with a trained model, switches

@@ -41,3 +41,7 @@ double guide_arcsec_per_pixel() {
     const double bin = guide.bin_focus_frame ? 2 : 1;
     return m->pixel_mm * bin / guide_focal_length_mm() * ARCSEC_PER_RADIAN;
 }
+
+double guider_arcsec_per_pixel() {
+    return GUIDER_PIXEL_MM / guide_focal_length_mm() * ARCSEC_PER_RADIAN;
+}

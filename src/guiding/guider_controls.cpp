@@ -6,6 +6,7 @@
 #include "devices/transport.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
+#include "guiding/ao_params.h"
 #include "guiding/guider_camera.h"
 #include "guiding/guiding_state.h"
 #include "platform/clock.h"
@@ -221,15 +222,20 @@ GuiderPick guider_pick_click(int cx, int cy) {
 }
 
 bool guider_moves_available() {
-    return cfg.GuiderMode == 'T' && cfg.telescope != 'n';
+    return cfg.GuiderMode != 'T' || cfg.telescope != 'n';
 }
 
 bool guider_toggles_available() {
-    return guider_moves_available() && cfg.telescope == 'b';
+    return cfg.GuiderMode == 'T' && cfg.telescope == 'b';
+}
+
+const char* guider_move_title() {
+    return cfg.GuiderMode == 'T' ? "Move Telescope" : "Move AO Unit";
 }
 
 bool guider_move_press(char which) {
     if (!guider_moves_available() || tele.tele_moving) return false;
+    if (cfg.GuiderMode != 'T') return ao_arrow_press(which);
     return cfg.telescope == 'b' ? socket_pad_press(which) : pad_press(which);
 }
 

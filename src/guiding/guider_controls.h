@@ -66,16 +66,18 @@ GuiderPick guider_pick_click(int cx, int cy);
 
 // Manual moves with the mount ('T'): a press starts a move towards 'n', 's',
 // 'e' or 'w' when none runs (relays on the socket, else the LX200), the
-// release stops it. Return whether traffic went out.
+// release stops it. With the AO unit chosen a press is one 100-step move of
+// the unit and there is nothing to release. Return whether traffic went out.
 bool guider_move_press(char which);
 bool guider_move_release();
-// GoNorth .. GoWest: a socket move on and off.
+// GoNorth .. GoWest: a socket move on and off, in the mount's mode only.
 bool guider_move_toggle(char which);
-// The arrows drive the mount only in the mount's guider mode: the AO unit's
-// manual move is not built yet.
+// The arrows drive the AO unit, or the mount when there is a drive.
 bool guider_moves_available();
 // The toggles are for the guide relays.
 bool guider_toggles_available();
+// The arrows' group: "Move Telescope", or "Move AO Unit" with the unit chosen.
+const char* guider_move_title();
 
 // The exit buttons: what runs once the dialog has closed.
 void guider_exit_main_camera();

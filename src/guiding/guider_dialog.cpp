@@ -7,6 +7,8 @@
 #include "display/dib.h"
 #include "display/display_pipeline.h"
 #include "display/image_store.h"
+#include "guiding/ao_params.h"
+#include "guiding/ao_training.h"
 #include "guiding/camera_training.h"
 #include "guiding/guide_log.h"
 #include "guiding/guide_params.h"
@@ -37,6 +39,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -57,7 +60,9 @@ constexpr int ID_SWAP_NS = 161, ID_SWAP_EW = 162, ID_MODE = 163;
 constexpr int ID_AO_SLEWX = 170, ID_AO_SLEWY = 171, ID_AO_XRATE = 172, ID_AO_YRATE = 173;
 constexpr int ID_AO_TRAINED = 174, ID_AO_TRAIN = 175, ID_AO_COM1 = 176, ID_AO_COM0 = 177;
 constexpr int ID_AO_COM_OTHER = 178, ID_AO_MODE = 179, ID_AO_SWAP_NS = 180, ID_AO_SWAP_EW = 181;
-constexpr int ID_AO_MOUNT_SWAP_NS = 182, ID_AO_MOUNT_SWAP_EW = 183;
+constexpr int ID_AO_MOUNT_SWAP_NS = 182, ID_AO_MOUNT_SWAP_EW = 183, ID_AO_SET_VALUES = 184;
+constexpr int ID_AO_COPY = 185, ID_AO_USE_DEFAULTS = 186, ID_AO_CHANGE_MODE = 187;
+constexpr int ID_AO_CENTRE = 188, ID_SWITCH_MODE = 189;
 
 constexpr int FRAME = 14;
 constexpr int GAP = 10;
@@ -252,7 +257,18 @@ QWidget* TGQVDialog::build_controls() {
     connect(find_control<QCheckBox>(dark, ID_USE_DARK), &QCheckBox::clicked, this,
             &TGQVDialog::UseDarkframe);
     kg->setColumnStretch(2, 1);
-    grid->addWidget(dark, 1, 0, 1, 3);
+    grid->addWidget(dark, 1, 0, 1, 2);
+
+    // Beside the dark frame, under the frame it picks on, so that the side
+    // column keeps the window short enough for a laptop screen.
+    auto* star = new QGroupBox("Guide Star", w);
+    auto* sg = new QVBoxLayout(star);
+    QPushButton* pick = make_button(star, ID_PICK, "Select Guide Star");
+    pick->setToolTip("Then click the star; a right click snaps onto it too");
+    sg->addWidget(pick);
+    sg->addStretch(1);
+    connect(pick, &QPushButton::clicked, this, &TGQVDialog::SetPickStar);
+    grid->addWidget(star, 1, 2);
 
     const std::pair<int, int*> flags[] = {{ID_DELAY, &autoguide.guider_exposure_delay},
                                           {ID_CONTINUOUS, &autoguide.guider_continuous},
@@ -278,16 +294,8 @@ QWidget* TGQVDialog::build_side() {
     auto* v = new QVBoxLayout(w);
     v->setContentsMargins(0, 0, 0, 0);
 
-    auto* star = new QGroupBox("Guide Star", w);
-    auto* sg = new QHBoxLayout(star);
-    QPushButton* pick = make_button(star, ID_PICK, "Select Guide Star");
-    pick->setToolTip("Then click the star; a right click snaps onto it too");
-    sg->addWidget(pick);
-    sg->addStretch(1);
-    connect(pick, &QPushButton::clicked, this, &TGQVDialog::SetPickStar);
-    v->addWidget(star);
-
-    auto* move = new QGroupBox("Move Telescope", w);
+    auto* move = new QGroupBox(guider_move_title(), w);
+    move->setObjectName("move");
     auto* mg = new QGridLayout(move);
     QToolButton* north = arrow_button(move, ID_NORTH, Qt::UpArrow, "N", "North (hold)");
     QToolButton* south = arrow_button(move, ID_SOUTH, Qt::DownArrow, "S", "South (hold)");
@@ -350,7 +358,11 @@ QWidget* TGQVDialog::build_side() {
     gg->addWidget(make_check(params, ID_SWAP_NS, "Swap n/s direction"), 5, 0, 1, 2);
     gg->addWidget(make_check(params, ID_SWAP_EW, "Swap e/w direction"), 5, 2, 1, 2);
     gg->addWidget(new QLabel("Guiding with", params), 6, 0);
-    gg->addWidget(make_readout(params, ID_MODE, {14, FRAME}), 6, 1, 1, 3);
+    gg->addWidget(make_readout(params, ID_MODE, {14, FRAME}), 6, 1, 1, 2);
+    QPushButton* switch_mode = make_button(params, ID_SWITCH_MODE, "Switch");
+    switch_mode->setToolTip("Guide with the telescope drives or the AO unit");
+    gg->addWidget(switch_mode, 6, 3);
+    connect(switch_mode, &QPushButton::clicked, this, &TGQVDialog::ChangeGuiderMode);
     v->addWidget(params);
     connect(find_control<QCheckBox>(params, ID_IGNORE_BACKLASH), &QCheckBox::clicked, this, [this] {
         cfg.ignore_backlash = !cfg.ignore_backlash;
@@ -361,35 +373,15 @@ QWidget* TGQVDialog::build_side() {
         ShowValues();
     });
     connect(find_control<QCheckBox>(params, ID_SWAP_NS), &QCheckBox::clicked, this, [this] {
-        swap_ns();
+        guider_swap_ns();
         ShowValues();
     });
     connect(find_control<QCheckBox>(params, ID_SWAP_EW), &QCheckBox::clicked, this, [this] {
-        swap_ew();
+        guider_swap_ew();
         ShowValues();
     });
 
-    auto* ao = new QGroupBox("AO Unit", w);
-    auto* ag = new QGridLayout(ao);
-    ag->addWidget(new QLabel("Steps x", ao), 0, 0);
-    ag->addWidget(make_readout(ao, ID_AO_SLEWX, {4, FRAME, true}), 0, 1);
-    ag->addWidget(new QLabel("y", ao), 0, 2, Qt::AlignRight);
-    ag->addWidget(make_readout(ao, ID_AO_SLEWY, {4, FRAME, true}), 0, 3);
-    ag->addWidget(new QLabel("Rate x", ao), 1, 0);
-    ag->addWidget(make_readout(ao, ID_AO_XRATE, {4, FRAME, true}), 1, 1);
-    ag->addWidget(new QLabel("y", ao), 1, 2, Qt::AlignRight);
-    ag->addWidget(make_readout(ao, ID_AO_YRATE, {4, FRAME, true}), 1, 3);
-    ag->addWidget(make_readout(ao, ID_AO_TRAINED, {16, FRAME}), 2, 0, 1, 3);
-    ag->addWidget(make_button(ao, ID_AO_TRAIN, "Train AO"), 2, 3, 1, 2);
-    ag->addWidget(make_radio(ao, ID_AO_COM1, "COM1"), 3, 0);
-    ag->addWidget(make_radio(ao, ID_AO_COM0, "Camera"), 3, 1, 1, 2);
-    ag->addWidget(make_radio(ao, ID_AO_COM_OTHER, "Other"), 3, 3);
-    ag->addWidget(make_readout(ao, ID_AO_MODE, {8, FRAME}), 3, 4);
-    ag->addWidget(make_check(ao, ID_AO_SWAP_NS, "Swap AO n/s"), 4, 0, 1, 2);
-    ag->addWidget(make_check(ao, ID_AO_SWAP_EW, "Swap AO e/w"), 4, 2, 1, 3);
-    ag->addWidget(make_check(ao, ID_AO_MOUNT_SWAP_NS, "Swap mount n/s"), 5, 0, 1, 2);
-    ag->addWidget(make_check(ao, ID_AO_MOUNT_SWAP_EW, "Swap mount e/w"), 5, 2, 1, 3);
-    v->addWidget(ao);
+    v->addWidget(build_ao(w));
 
     auto* exits = new QHBoxLayout;
     QPushButton* main_camera = make_button(w, ID_MAIN_CAMERA, "Main Camera");
@@ -410,16 +402,89 @@ QWidget* TGQVDialog::build_side() {
             &TGQVDialog::Train);
     connect(find_control<QPushButton>(w, ID_USE_DEFAULTS), &QPushButton::clicked, this,
             &TGQVDialog::SetDefault);
-    // The AO unit's controls of this window come later; they show the
-    // values but do not act yet.
-    ao->setEnabled(false);
     return w;
+}
+
+QWidget* TGQVDialog::build_ao(QWidget* parent) {
+    auto* ao = new QGroupBox("AO Unit", parent);
+    auto* ag = new QGridLayout(ao);
+    ag->addWidget(new QLabel("Steps x", ao), 0, 0);
+    ag->addWidget(make_edit(ao, ID_AO_SLEWX, {4, FRAME, true}), 0, 1);
+    ag->addWidget(new QLabel("y", ao), 0, 2, Qt::AlignRight);
+    ag->addWidget(make_edit(ao, ID_AO_SLEWY, {4, FRAME, true}), 0, 3);
+    QPushButton* set_values = make_button(ao, ID_AO_SET_VALUES, "Set Values");
+    set_values->setToolTip("Guide with the typed steps a pixel");
+    ag->addWidget(set_values, 0, 4);
+    ag->addWidget(new QLabel("Trained x", ao), 1, 0);
+    ag->addWidget(make_readout(ao, ID_AO_XRATE, {4, FRAME, true}), 1, 1);
+    ag->addWidget(new QLabel("y", ao), 1, 2, Qt::AlignRight);
+    ag->addWidget(make_readout(ao, ID_AO_YRATE, {4, FRAME, true}), 1, 3);
+    QPushButton* copy = make_button(ao, ID_AO_COPY, "Copy Trained");
+    ag->addWidget(copy, 1, 4);
+    ag->addWidget(make_readout(ao, ID_AO_TRAINED, {16, FRAME}), 2, 0, 1, 4);
+    QPushButton* use = make_button(ao, ID_AO_USE_DEFAULTS, "Use Defaults");
+    ag->addWidget(use, 2, 4);
+    ag->addWidget(new QLabel("Mode", ao), 3, 0);
+    ag->addWidget(make_readout(ao, ID_AO_MODE, {8, FRAME}), 3, 1, 1, 3);
+    QPushButton* mode = make_button(ao, ID_AO_CHANGE_MODE, "Change Mode");
+    mode->setToolTip("Parallel (guide socket) or serial");
+    ag->addWidget(mode, 3, 4);
+    // The serial route: the camera's two ports (indices 0 and 1) or the PC's.
+    auto* ports = new QHBoxLayout;
+    QRadioButton* com1 = make_radio(ao, ID_AO_COM0, "Com 1");
+    QRadioButton* com2 = make_radio(ao, ID_AO_COM1, "Com 2");
+    QRadioButton* pc = make_radio(ao, ID_AO_COM_OTHER, "PC Port");
+    for (QRadioButton* r : {com1, com2, pc}) {
+        r->setAutoExclusive(false); // the paint shows the setting, whatever was clicked
+        ports->addWidget(r);
+    }
+    ports->addStretch(1);
+    ag->addLayout(ports, 4, 0, 1, 4);
+    QPushButton* centre = make_button(ao, ID_AO_CENTRE, "Centre AO");
+    ag->addWidget(centre, 4, 4);
+    ag->addWidget(make_check(ao, ID_AO_SWAP_NS, "Swap AO n/s"), 5, 0, 1, 2);
+    ag->addWidget(make_check(ao, ID_AO_SWAP_EW, "Swap AO e/w"), 5, 2, 1, 2);
+    QPushButton* train = make_button(ao, ID_AO_TRAIN, "Train AO");
+    train->setToolTip("Steps the unit each way on the guide star");
+    ag->addWidget(train, 5, 4);
+    for (const auto& [id, text, col] : {std::tuple{ID_AO_MOUNT_SWAP_NS, "Swap mount n/s", 0},
+                                        std::tuple{ID_AO_MOUNT_SWAP_EW, "Swap mount e/w", 2}}) {
+        QCheckBox* c = make_check(ao, id, text);
+        c->setToolTip("The directions the unit sends the mount when it is far off centre");
+        ag->addWidget(c, 6, col, 1, 2);
+    }
+    ag->setColumnStretch(3, 1);
+
+    const std::pair<int, void (TGQVDialog::*)()> actions[] = {
+        {ID_AO_SET_VALUES, &TGQVDialog::SetAOValues},
+        {ID_AO_COPY, &TGQVDialog::CopyAOValues},
+        {ID_AO_USE_DEFAULTS, &TGQVDialog::SetAODefault},
+        {ID_AO_CHANGE_MODE, &TGQVDialog::ChangeAOMode},
+        {ID_AO_CENTRE, &TGQVDialog::CentraliseAOUnit},
+        {ID_AO_TRAIN, &TGQVDialog::AOTrain},
+        {ID_AO_COM1, &TGQVDialog::SetAOCom1},
+        {ID_AO_COM0, &TGQVDialog::SetAOCom2},
+        {ID_AO_COM_OTHER, &TGQVDialog::SetAOPCport},
+        {ID_AO_SWAP_NS, &TGQVDialog::SetAONS},
+        {ID_AO_SWAP_EW, &TGQVDialog::SetAOEW},
+        {ID_AO_MOUNT_SWAP_NS, &TGQVDialog::SetAOMountNS},
+        {ID_AO_MOUNT_SWAP_EW, &TGQVDialog::SetAOMountEW}};
+    for (const auto& [id, handler] : actions)
+        connect(find_control<QAbstractButton>(ao, id), &QAbstractButton::clicked, this, handler);
+    return ao;
 }
 
 void TGQVDialog::EvInitDialog() {
     guider_dialog_init();
     reload_frame();
+    show_ao_rates();
     ShowValues();
+}
+
+void TGQVDialog::show_ao_rates() {
+    for (const auto& [id, rate] :
+         {std::pair{ID_AO_SLEWX, cfg.AOUnit_slewx}, std::pair{ID_AO_SLEWY, cfg.AOUnit_slewy}})
+        if (auto* e = find_control<QLineEdit>(this, id)) e->setText(QString::number(rate));
 }
 
 void TGQVDialog::ShowValues() {
@@ -470,26 +535,26 @@ void TGQVDialog::ShowValues() {
     set_check(ID_SWAP_EW, ew_swapped());
     set_text(ID_MODE, guider_mode_label());
 
-    set_number(ID_AO_SLEWX, cfg.AOUnit_slewx);
-    set_number(ID_AO_SLEWY, cfg.AOUnit_slewy);
     set_number(ID_AO_XRATE, cfg.AOUnit_xrate);
     set_number(ID_AO_YRATE, cfg.AOUnit_yrate);
-    set_text(ID_AO_TRAINED, vals_in_use_text(0, 0));
+    set_text(ID_AO_TRAINED, ao_vals_in_use_text());
+    find_control<QPushButton>(this, ID_AO_USE_DEFAULTS)->setText(ao_use_default_caption());
     set_check(ID_AO_COM1, cfg.AOUnit_comport == 1);
     set_check(ID_AO_COM0, cfg.AOUnit_comport == 0);
     set_check(ID_AO_COM_OTHER, cfg.AOUnit_comport != 0 && cfg.AOUnit_comport != 1);
-    set_text(ID_AO_MODE, cfg.AOUnitModeParallel ? "Parallel" : "Serial");
-    set_check(ID_AO_SWAP_NS, cfg.AOn != 'n');
-    set_check(ID_AO_SWAP_EW, cfg.AOe != 'e');
-    set_check(ID_AO_MOUNT_SWAP_NS, cfg.Mn != 'N');
-    set_check(ID_AO_MOUNT_SWAP_EW, cfg.Mt != 'T');
+    set_text(ID_AO_MODE, ao_mode_text());
+    set_check(ID_AO_SWAP_NS, ao_ns_swapped());
+    set_check(ID_AO_SWAP_EW, ao_ew_swapped());
+    set_check(ID_AO_MOUNT_SWAP_NS, ao_mount_ns_swapped());
+    set_check(ID_AO_MOUNT_SWAP_EW, ao_mount_ew_swapped());
+    if (auto* g = findChild<QGroupBox*>("move")) g->setTitle(guider_move_title());
 
     const bool moves = guider_moves_available();
     for (int id : {ID_NORTH, ID_SOUTH, ID_EAST, ID_WEST}) enable(id, moves);
     for (int id : {ID_GO_NORTH, ID_GO_SOUTH, ID_GO_EAST, ID_GO_WEST})
         enable(id, guider_toggles_available());
     for (int id : {ID_START, ID_TAKE_DARK, ID_MAIN_CAMERA, ID_PICK, ID_HUNDREDTHS, ID_TENTHS,
-                   ID_SECONDS, ID_EXP_DOWN, ID_EXP_UP})
+                   ID_SECONDS, ID_EXP_DOWN, ID_EXP_UP, ID_TRAIN, ID_AO_TRAIN})
         enable(id, !previewing_);
     enable(ID_STOP, previewing_);
     if (picture_) picture_->update();
@@ -539,7 +604,7 @@ void TGQVDialog::pause_one_second() {
     }
 }
 
-void TGQVDialog::Train() {
+void TGQVDialog::run_training(const std::function<void(TrainingHost&)>& train) {
     if (previewing_) return;
     // The dialog shows each step's frame and caption; a press ends it.
     struct Host : TrainingHost {
@@ -556,8 +621,89 @@ void TGQVDialog::Train() {
         bool stop_requested() override { return platform::ui().pump_messages() > 0; }
     } host;
     host.d = this;
-    GuideLog log;
-    eight_position_training(host, &log, TrainingCamera::Guider);
+    train(host);
+    ShowValues();
+}
+
+void TGQVDialog::Train() {
+    run_training([](TrainingHost& host) {
+        GuideLog log;
+        eight_position_training(host, &log, TrainingCamera::Guider);
+    });
+}
+
+void TGQVDialog::AOTrain() {
+    run_training([](TrainingHost& host) { ::AOTrain(host, nullptr, TrainingCamera::Guider); });
+}
+
+void TGQVDialog::ChangeGuiderMode() {
+    change_guider_mode();
+    ShowValues();
+}
+
+void TGQVDialog::SetAONS() {
+    set_ao_ns();
+    ShowValues();
+}
+
+void TGQVDialog::SetAOEW() {
+    set_ao_ew();
+    ShowValues();
+}
+
+void TGQVDialog::SetAOMountNS() {
+    set_ao_mount_ns();
+    ShowValues();
+}
+
+void TGQVDialog::SetAOMountEW() {
+    set_ao_mount_ew();
+    ShowValues();
+}
+
+void TGQVDialog::SetAOValues() {
+    const auto typed = [this](int id) {
+        return find_control<QLineEdit>(this, id)->text().toLatin1();
+    };
+    set_ao_values(typed(ID_AO_SLEWX).constData(), typed(ID_AO_SLEWY).constData());
+    show_ao_rates();
+    ShowValues();
+}
+
+void TGQVDialog::CopyAOValues() {
+    copy_ao_values();
+    show_ao_rates();
+    ShowValues();
+}
+
+void TGQVDialog::SetAODefault() {
+    toggle_ao_use_trained();
+    ShowValues();
+}
+
+void TGQVDialog::ChangeAOMode() {
+    toggle_ao_mode();
+    ShowValues();
+}
+
+void TGQVDialog::CentraliseAOUnit() {
+    guider_centralise_ao_unit();
+    ShowValues();
+}
+
+// This window's first two port buttons are the unit's port indices 1 and 0.
+void TGQVDialog::SetAOCom1() {
+    set_ao_com2();
+    ShowValues();
+}
+
+void TGQVDialog::SetAOCom2() {
+    set_ao_com1();
+    ShowValues();
+}
+
+void TGQVDialog::SetAOPCport() {
+    set_ao_pc_port();
     ShowValues();
 }
 

@@ -2,7 +2,10 @@
 #include <QDialog>
 #include <QImage>
 
+#include <functional>
+
 class QWidget;
+class TrainingHost;
 
 // The guider camera's dialog, "Auto Guider Camera Control": the live guider
 // frame drawn 1:1 with its top-left pixel at dialog point (10, 45), the
@@ -34,6 +37,23 @@ class TGQVDialog : public QDialog {
     void Train();
     void SetDefault();
 
+    // The AO unit's controls; the rules are ao_params.h's.
+    void ChangeGuiderMode();
+    void SetAONS();
+    void SetAOEW();
+    void SetAOMountNS();
+    void SetAOMountEW();
+    void SetAOValues();
+    void CopyAOValues();
+    void SetAODefault();
+    void ChangeAOMode();
+    void CentraliseAOUnit();
+    // 25 steps each way through the unit, on the picked guider star.
+    void AOTrain();
+    void SetAOCom1();
+    void SetAOCom2();
+    void SetAOPCport();
+
     // Mouse events in dialog coordinates, as the frame forwards them.
     void EvMouseMove(QPoint at);
     void EvLButtonUp(QPoint at);
@@ -52,6 +72,10 @@ class TGQVDialog : public QDialog {
     QWidget* build_readouts();
     QWidget* build_controls();
     QWidget* build_side();
+    QWidget* build_ao(QWidget* parent);
+    // The typed AO rates are shown only when they change, not while typed.
+    void show_ao_rates();
+    void run_training(const std::function<void(TrainingHost&)>& train);
     void reload_frame();
     void pause_one_second();
 

@@ -100,7 +100,7 @@ TGInfoDialog::TGInfoDialog(QWidget* parent) : QDialog(parent) {
     values->move(PLOT_X - 6, PLOT_Y + PLOT_SIDE + 22);
 
     graph_ = new GuideGraph(this);
-    graph_->set_scale(guide_arcsec_per_pixel());
+    graph_->set_scale(guider_arcsec_per_pixel());
     const int graph_y = std::max(CANVAS_H, values->y() + values->height() + 6);
     graph_->setGeometry(GUIDER_FRAME_X, graph_y, CANVAS_W - 2 * GUIDER_FRAME_X, 240);
 

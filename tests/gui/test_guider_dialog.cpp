@@ -19,10 +19,12 @@
 #include "guiding/guider_info_dialog.h"
 #include "guiding/guiding_state.h"
 #include "platform/command_ids.h"
+#include "settings/ini_file.h"
 #include "settings/settings.h"
 #include "star/centroid.h"
 #include "star/star_state.h"
 #include "support/gui_test.h"
+#include "telescope/ao_state.h"
 #include "telescope/telescope_state.h"
 
 #include <QApplication>
@@ -43,6 +45,7 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <string>
 
 using namespace acqtest;
 using namespace guitest;
@@ -123,10 +126,9 @@ TEST_F(GuiderDialogTest, ExposureStretchAndOptionsFollowTheirRules) {
     EXPECT_EQ(autoguide.guider_exposure_delay, 1);
     EXPECT_TRUE(control<QCheckBox>(&d, 109)->isChecked());
 
-    // The AO unit's controls of this window are shown but cannot be used yet.
-    for (int id : {157, 158, 141}) EXPECT_TRUE(enabled(&d, id)) << id;
-    for (int id : {170, 175}) EXPECT_FALSE(enabled(&d, id)) << id;
+    for (int id : {157, 158, 141, 170, 175, 184, 189}) EXPECT_TRUE(enabled(&d, id)) << id;
     EXPECT_EQ(text(&d, 156), "Using Default Vals");
+    EXPECT_EQ(text(&d, 174), "Using Default Vals");
     EXPECT_EQ(text(&d, 163), "Telescope Drives");
     grab(&d, "guider_dialog_empty.png");
 }
@@ -219,9 +221,89 @@ TEST_F(GuiderDialogTest, ArrowsMoveWhileHeldAndTogglesOnlyOnTheRelays) {
     QTest::mouseClick(d.findChild<QWidget*>("picture"), Qt::RightButton, {}, QPoint(50, 50));
     EXPECT_EQ(tele.tele_moving, 0);
 
+    // With the AO unit chosen the arrows are its; the toggles stay the relays'.
     cfg.GuiderMode = 'A';
     d.ShowValues();
-    for (int id : {131, 132, 133, 134, 135}) EXPECT_FALSE(enabled(&d, id)) << id;
+    for (int id : {131, 132, 133, 134}) EXPECT_TRUE(enabled(&d, id)) << id;
+    EXPECT_FALSE(enabled(&d, 135));
+}
+
+TEST_F(GuiderDialogTest, AOControlsDriveTheUnitAndSaveTheSettings) {
+    start();
+    cfg.telescope = 'l';
+    cfg.AOUnit_comport = 0;
+    serial.comfound = 1;
+    TGQVDialog d;
+    d.show();
+    press(&d, 189); // Switch
+    EXPECT_EQ(cfg.GuiderMode, 'A');
+    EXPECT_EQ(text(&d, 163), "AO Unit");
+    EXPECT_EQ(d.findChild<QGroupBox*>("move")->title(), "Move AO Unit");
+    // An arrow is one 100-step move of the unit; nothing is left running.
+    auto* north = control<QToolButton>(&d, 131);
+    QTest::mousePress(north, Qt::LeftButton);
+    QTest::mouseRelease(north, Qt::LeftButton);
+    EXPECT_EQ(ao.AO_ns, 100);
+    EXPECT_EQ(tele.tele_moving, 0);
+
+    for (int id : {180, 181, 182, 183}) press(&d, id);
+    EXPECT_EQ(std::string({cfg.AOn, cfg.AOs, cfg.AOe, cfg.AOw}), "snwe");
+    EXPECT_EQ(std::string({cfg.Mn, cfg.Ms, cfg.Mt, cfg.Mw}), "SNWT");
+    EXPECT_TRUE(control<QCheckBox>(&d, 182)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(&d, 162)->isChecked()); // the mount's own letters stay
+
+    type(&d, 170, "15");
+    type(&d, 171, "x");
+    press(&d, 184); // Set Values: a field that is no number keeps its rate
+    EXPECT_EQ(cfg.AOUnit_slewx, 15);
+    EXPECT_EQ(cfg.AOUnit_slewy, 6);
+    EXPECT_EQ(text(&d, 171), "6");
+    cfg.AOUnit_xrate = 9;
+    cfg.AOUnit_yrate = 11;
+    press(&d, 185); // Copy Trained
+    EXPECT_EQ(text(&d, 170), "9");
+    EXPECT_EQ(cfg.AOUnit_slewy, 11);
+
+    auto* use = control<QPushButton>(&d, 186);
+    EXPECT_EQ(use->text(), "Use Defaults");
+    ao.AOUnit_trained = 1;
+    press(&d, 186);
+    EXPECT_EQ(ao.AOUnit_use_trained, 1);
+    EXPECT_EQ(text(&d, 174), "Using Trained Vals");
+    press(&d, 186);
+    EXPECT_EQ(use->text(), "Use Trained");
+    EXPECT_EQ(text(&d, 174), "Using Default Vals");
+
+    press(&d, 176);
+    EXPECT_EQ(cfg.AOUnit_comport, 1);
+    EXPECT_TRUE(control<QRadioButton>(&d, 176)->isChecked());
+    EXPECT_FALSE(control<QRadioButton>(&d, 177)->isChecked());
+    press(&d, 178);
+    EXPECT_EQ(cfg.AOUnit_comport, 3);
+    press(&d, 177);
+    EXPECT_EQ(cfg.AOUnit_comport, 0);
+    press(&d, 187); // Change Mode: parallel, the port kept
+    EXPECT_EQ(text(&d, 179), "Parallel");
+    EXPECT_EQ(cfg.AOUnit_comport, 0);
+    press(&d, 188); // Centre AO
+    EXPECT_EQ(ao.AO_ns, 0);
+
+    // Without a guider star AO training does nothing.
+    guide.guider_picked_star = 0;
+    press(&d, 175);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(d.windowTitle(), "Auto Guider Camera Control");
+    grab(&d, "guider_dialog_ao.png");
+
+    const Settings set = cfg;
+    reset_settings();
+    ASSERT_EQ(LoadINIFile(set.ini_file), 0);
+    EXPECT_EQ(cfg.GuiderMode, 'A');
+    EXPECT_EQ(std::string({cfg.AOn, cfg.AOe, cfg.Mn, cfg.Mt}), "swSW");
+    EXPECT_EQ(cfg.AOUnit_slewx, 9);
+    EXPECT_EQ(cfg.AOUnit_slewy, 11);
+    EXPECT_EQ(cfg.AOUnitModeParallel, 1);
+    EXPECT_EQ(cfg.AOUnit_comport, 0);
 }
 
 TEST_F(GuiderDialogTest, MainCameraButtonClosesTheDialog) {
@@ -260,6 +342,9 @@ TEST_F(GuiderDialogTest, GuidingInfoShowsTheFrameTheErrorAndItsStop) {
     autoguide.guided_image = 1;
     for (int i = 0; i < 40; ++i) info.graph()->add(0.3 * std::sin(i / 3.0), 0.2, 100, -50);
     info.InfoUpdate();
+    // The guider's 7.4 um pixels at 1000 mm, not the main camera's.
+    EXPECT_TRUE(info.graph()->rms_text().contains("y 0.20 px (0.31\")"))
+        << qPrintable(info.graph()->rms_text());
     ASSERT_TRUE(enabled(&info, 108));
     grab(&info, "guider_info.png");
     press(&info, 108);
@@ -380,6 +465,13 @@ TEST_F(GuiderDialogTest, TrainingChoosesTheModelAndStandaloneGuidingRunsUntilSto
         EXPECT_EQ(control<QPushButton>(&d, 158)->text(), "Use Trained");
         press(&d, 158);
         EXPECT_EQ(autoguide.guider_use_trained, 1);
+
+        ui.boxes.clear();
+        press(&d, 175); // Train AO, on the guider frames
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].text.rfind("slew RA =", 0), 0u) << ui.boxes[0].text;
+        EXPECT_EQ(text(&d, 174), "Using Trained Vals");
+        EXPECT_EQ(d.windowTitle(), "Auto Guider Camera Control");
     }
 
     auto* win = new TNocterisWindow;

@@ -1,8 +1,10 @@
 // The AO training on a drawn star that follows the unit's tracked position,
-// and the AO controls of the camera dialog on the settings they edit.
+// and the AO controls of the camera and guider dialogs on the settings they
+// edit.
 #include "support/serial_traffic.h"
 #include "support/test_env.h"
 
+#include "devices/camera_models.h"
 #include "devices/serial_link.h"
 #include "devices/transport.h"
 #include "display/geometry.h"
@@ -11,6 +13,8 @@
 #include "guiding/ao_training.h"
 #include "guiding/guide_loop.h"
 #include "guiding/guide_params.h"
+#include "guiding/guide_scale.h"
+#include "guiding/guider_controls.h"
 #include "platform/host_path.h"
 #include "settings/settings.h"
 #include "star/star_state.h"
@@ -156,6 +160,61 @@ TEST_F(AOTrainingTest, DialogControlsEditTheSettingsAndDriveTheUnit) {
     EXPECT_TRUE(drive_test_press('n'));
     EXPECT_EQ(trace(), (Trace{"0 W0 MT00100", "50 W0 MN00100"}));
     EXPECT_EQ(ao.AO_ew, 100);
+}
+
+// The guider dialog's versions: the mount-output letters on their own, the
+// mode switch keeps the port, the centring puts a serial unit on the PC port.
+TEST_F(AOTrainingTest, GuiderDialogControlsKeepTheirOwnRules) {
+    set_ao_mount_ns();
+    EXPECT_EQ(cfg.Mn, 'S');
+    EXPECT_EQ(cfg.Ms, 'N');
+    EXPECT_TRUE(ao_mount_ns_swapped());
+    EXPECT_TRUE(ini_written());
+    set_ao_mount_ew();
+    set_ao_mount_ew();
+    EXPECT_EQ(cfg.Mt, 'T');
+    EXPECT_EQ(cfg.Mw, 'W');
+    // This dialog's mount swap leaves the unit's mount letters alone.
+    guider_swap_ns();
+    EXPECT_EQ(cfg.n, 's');
+    EXPECT_EQ(cfg.Mn, 'S');
+
+    cfg.AOUnit_comport = 0;
+    toggle_ao_mode();
+    EXPECT_EQ(cfg.AOUnitModeParallel, 1);
+    ao.AO_ns = 40;
+    guider_centralise_ao_unit(); // parallel: idle, then reset, on the socket
+    EXPECT_EQ(cfg.AOUnit_comport, 0);
+    EXPECT_EQ(ao.AO_ns, 0);
+    toggle_ao_mode();
+    EXPECT_EQ(cfg.AOUnitModeParallel, 0);
+    EXPECT_EQ(cfg.AOUnit_comport, 0);
+    cfg.PC_port = 99; // no such port here: the unit cannot be reached
+    ao.AO_ew = -12;
+    guider_centralise_ao_unit();
+    EXPECT_EQ(cfg.AOUnit_comport, 3);
+    EXPECT_EQ(ao.AO_ew, 0);
+
+    // Use Trained / Use Defaults: the trained rates only once there are some.
+    EXPECT_STREQ(ao_use_default_caption(), "Use Defaults");
+    toggle_ao_use_trained();
+    EXPECT_EQ(ao.AOUnit_use_trained, 0);
+    ao.AOUnit_trained = 1;
+    toggle_ao_use_trained();
+    EXPECT_STREQ(ao_vals_in_use_text(), "Using Trained Vals");
+    EXPECT_STREQ(ao_use_default_caption(), "Use Defaults");
+    toggle_ao_use_trained();
+    EXPECT_STREQ(ao_vals_in_use_text(), "Using Default Vals");
+    EXPECT_STREQ(ao_use_default_caption(), "Use Trained");
+}
+
+// The guider's 7.4 um pixels through the same telescope as the main camera.
+TEST_F(AOTrainingTest, GuiderScaleUsesTheGuiderPixels) {
+    EXPECT_NEAR(guider_arcsec_per_pixel(), 1.526, 0.001); // 1000 mm
+    ASSERT_TRUE(set_guide_focal_length_mm(500));
+    EXPECT_NEAR(guider_arcsec_per_pixel(), 3.053, 0.001);
+    cam.cam_type = 2;
+    EXPECT_NE(guide_arcsec_per_pixel(), guider_arcsec_per_pixel());
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "star/star_state.h"
 #include "support/serial_traffic.h"
+#include "telescope/ao_state.h"
 #include "telescope/telescope_state.h"
 
 #include <gtest/gtest.h>
@@ -338,9 +339,22 @@ TEST_F(GuiderMoveTest, ArrowsDriveTheMountWhileHeld) {
     EXPECT_EQ(tele.tele_moving, 0);
     EXPECT_EQ(trace(), (Trace{"K2", "K0"}));
 
-    // The AO unit's moves are not the mount's.
+    // With the AO unit chosen a press is one move of the unit, AO swaps
+    // applied, whatever the drive; the relay toggles stay the mount's.
     cfg.GuiderMode = 'A';
-    EXPECT_FALSE(guider_move_press('n'));
+    cfg.telescope = 'n';
+    cfg.AOe = 'w';
+    cfg.AOw = 'e';
+    EXPECT_TRUE(guider_moves_available());
+    EXPECT_FALSE(guider_toggles_available());
+    EXPECT_TRUE(guider_move_press('n'));
+    EXPECT_TRUE(guider_move_press('e'));
+    EXPECT_EQ(trace(), (Trace{"W0 MN00100", "W0 MW00100"}));
+    EXPECT_EQ(ao.AO_ns, 100);
+    EXPECT_EQ(ao.AO_ew, -100);
+    EXPECT_EQ(tele.tele_moving, 0);
     EXPECT_FALSE(guider_move_toggle('n'));
     EXPECT_TRUE(trace().empty());
+    cfg.GuiderMode = 'T';
+    EXPECT_FALSE(guider_moves_available());
 }
