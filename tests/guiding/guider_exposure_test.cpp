@@ -7,6 +7,8 @@
 #include "acquisition/sequence.h"
 #include "devices/serial_link.h"
 #include "display/image_store.h"
+#include "guiding/ao_params.h"
+#include "guiding/ao_training.h"
 #include "guiding/camera_training.h"
 #include "guiding/guide_loop.h"
 #include "guiding/guider_camera.h"
@@ -15,7 +17,10 @@
 #include "guiding/sequence_guiding.h"
 #include "star/centroid.h"
 #include "star/star_state.h"
+#include "telescope/ao_state.h"
+#include "telescope/ao_unit.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace acqtest;
@@ -263,4 +268,47 @@ TEST_F(GuiderAngleTest, TrainedAngleModeHoldsTurnedCamerasAsPerAxisHoldsASquareO
     RecordProperty("rms_150_px", std::to_string(far_turned));
     EXPECT_LT(turned, 1.5 * square + 0.05);
     EXPECT_LT(far_turned, 1.5 * square + 0.05);
+}
+
+TEST_F(GuiderExposureTest, FiveMinutesHeldByTheAOUnitStayRoundAndTheDriftGoesToTheMount) {
+    begin();
+    const Shape reference = expose(10, false);
+    pick_guider_star();
+    // The unit's steps a pixel from its own training on the guider frames.
+    struct Frames : TrainingHost {
+        bool take_image() override { return QV_guider_camera_read(); }
+    } training;
+    ASSERT_EQ(AOTrain(training, nullptr, TrainingCamera::Guider), GUIDE_DONE);
+    copy_ao_values();
+    cfg.GuiderMode = 'A';
+    // The offloads are sized by the mount's rates on the main camera.
+    const double scale = simulator->camera().main_sensor().sensor().scale;
+    cfg.slewy = static_cast<int>(0.5 * sim::SIDEREAL_RATE / scale);
+    cfg.slewx = static_cast<int>(0.5 * sim::SIDEREAL_RATE * std::cos(36.46 * M_PI / 180) / scale);
+    pick_guider_star();
+    int offloads = 0, steps = 0, most = 0;
+    simulator->set_log([&](const std::string& s) {
+        if (s.find(": mount pulse") != std::string::npos) ++offloads;
+        if (s.find("AO G") != std::string::npos) ++steps;
+    });
+    guider_host.each = [&] {
+        most = std::max({most, std::abs(int(ao.AO_ns)), std::abs(int(ao.AO_ew))});
+    };
+    const Shape guided = expose(300, true);
+    simulator->set_log(nullptr);
+    std::printf("AO unit, %d and %d steps a pixel: 300 s guided: FWHM %.2f px, elongation %.2f "
+                "(10 s unguided: FWHM %.2f px); %d guider frames, %d steps, %d offloads, the unit "
+                "at most %d steps out\n",
+                cfg.AOUnit_slewx, cfg.AOUnit_slewy, guided.fwhm, guided.elongation, reference.fwhm,
+                guider_host.frames, steps, offloads, most);
+    EXPECT_GT(guider_host.frames, 200);
+    EXPECT_LT(guided.elongation, 1.2);
+    EXPECT_NEAR(guided.fwhm, reference.fwhm, 0.15 * reference.fwhm);
+    // 30" of drift is far more than the unit's travel: the mount took it over.
+    EXPECT_GT(steps, 100);
+    EXPECT_GT(offloads, 3);
+    EXPECT_LE(most, AO_TRAVEL);
+    // And the unit went back by what it was sent.
+    EXPECT_NEAR(simulator->world().ao_ns(simulator->now()), 0, 0.5);
+    EXPECT_NEAR(simulator->world().ao_ew(simulator->now()), 0, 0.5);
 }
