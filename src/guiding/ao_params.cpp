@@ -29,6 +29,7 @@ void swap_letters(char& a, char& b, char first, char second) {
 
 void set_port(int port) {
     cfg.AOUnit_comport = port;
+    AOUnit_retry_port();
     save();
 }
 

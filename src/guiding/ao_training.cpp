@@ -62,6 +62,7 @@ int AOTrain(TrainingHost& host, AOTrainingResult* result, TrainingCamera camera)
         }
     } finish{host, training};
     training = 1;
+    AOUnit_retry_port();
     guide.cur_rad = cfg.star_mask;
     ao.AOUnitslew_time = AO_TRAINING_STEPS;
     AOTrainingResult r;

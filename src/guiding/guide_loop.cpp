@@ -93,6 +93,7 @@ int CmStartGuide(GuideHost& host, GuideLog* log) {
         messages(55);
         return GUIDE_REFUSED;
     }
+    AOUnit_retry_port();
     if (!guide.picked_star) {
         messages(53);
         return GUIDE_REFUSED;

@@ -87,6 +87,7 @@ int StartGuiderAutoGuide(GuideHost& host) {
         messages(53);
         return 1;
     }
+    AOUnit_retry_port();
     host.info_caption("Guiding Info - Creating Guiding Frame");
     guide.cur_rad = cfg.star_mask;
     seq.end_loop = 0;

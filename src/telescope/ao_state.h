@@ -13,6 +13,10 @@ struct AOState {
     std::uint32_t AOUnit_lastsent = 0; // clock of the last mount offload
     char AOUnit_sendtomount[2] = "";   // letter of that offload
     int AOUnit_failed = 0;             // the last correction hit the travel limit
+    // The PC port would not open: said once, and not tried again until a
+    // new run or the port is chosen again (the unit never answers, so
+    // every step of a run would say it again).
+    int pc_port_failed = 0;
     int AOUnit_trained = 0;
     int AOUnit_use_trained = 0;
 };

@@ -123,8 +123,13 @@ void AOUnitWrite(int length) {
     }
     if (cfg.AOUnit_comport < 3) {
         WriteSerial(cfg.AOUnit_comport, serial.AOUnitcommand, length);
+    } else if (ao.pc_port_failed) {
+        return;
     } else if (PCSerial_ready()) {
         PCSerial_Write(length);
+    } else {
+        ao.pc_port_failed = 1;
+        return;
     }
     platform::sleep_ms(SERIAL_SETTLE_MS);
 }
@@ -209,7 +214,12 @@ void AOUnit_reset() {
     }
 }
 
+void AOUnit_retry_port() {
+    ao.pc_port_failed = 0;
+}
+
 void CentraliseAOUnit() {
+    AOUnit_retry_port();
     if (cfg.AOUnitModeParallel) {
         send_code(AO_CODE_IDLE);
         platform::sleep_ms(CENTRE_HOLD_MS);

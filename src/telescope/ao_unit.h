@@ -30,6 +30,9 @@ void AOUnitWrite(int length);
 void AOUnit_slew();
 // A dialog arrow's move: through the unit's mount output in serial mode.
 void AOUnit_move();
+// A run's start, or the port chosen again: a PC port that would not open
+// is tried (and its failure said) once more.
+void AOUnit_retry_port();
 // Sends the unit back by its tracked position (end of an AO guiding run).
 void AOUnit_reset();
 // Brings the unit to its centre; the tracked position becomes 0.

@@ -132,4 +132,27 @@ TEST_F(AOUnitTest, ThePcRouteTakesTheCommandsStraight) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+TEST_F(AOUnitTest, APcPortThatWillNotOpenIsSaidOnceARun) {
+    std::filesystem::create_directories(autosave);
+    std::filesystem::create_symlink(home + "/no-such-port", autosave + "/com1");
+    cfg.AOUnit_comport = 3;
+    cfg.PC_port = 0;
+    for (int i = 0; i < 5; ++i) slew(i % 2 ? 'e' : 'n', 10);
+    ASSERT_EQ(ui.boxes.size(), 2u); // the error and "Open Communications Failed"
+    EXPECT_EQ(ui.boxes[1].text, "Open Communications Failed");
+    EXPECT_EQ(clock.peek() - t0, 0u) << "nothing to wait for";
+
+    // The next run tries again, and once the port is there the steps go out.
+    Pty pty;
+    ASSERT_FALSE(pty.slave.empty());
+    std::filesystem::remove(autosave + "/com1");
+    std::filesystem::create_symlink(pty.slave, autosave + "/com1");
+    slew('e', 12);
+    EXPECT_EQ(pty.take(7, 50), "");
+    AOUnit_retry_port();
+    slew('e', 12);
+    EXPECT_EQ(pty.take(7), "GT00012");
+    EXPECT_EQ(ui.boxes.size(), 2u);
+}
+
 } // namespace
