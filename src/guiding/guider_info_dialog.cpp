@@ -9,6 +9,7 @@
 #include "guiding/guider_controls.h"
 #include "guiding/guiding_state.h"
 #include "platform/host_path.h"
+#include "settings/settings.h"
 #include "star/star_state.h"
 
 #include <QGridLayout>
@@ -87,14 +88,17 @@ TGInfoDialog::TGInfoDialog(QWidget* parent) : QDialog(parent) {
     grid->setVerticalSpacing(2);
     const char* names[9] = {"Star x",    "Star y", "Error x", "Error y", "RA pulse",
                             "Dec pulse", "AO e/w", "AO n/s",  "Offload"};
-    const char* units[9] = {"", "", "px", "px", "ms", "ms", "", "", ""};
+    // The wider unit first, so that the column has room for either.
+    const char* units[9] = {"", "", "px", "px", "steps", "steps", "", "", ""};
     for (int i = 0; i < 9; ++i) {
         grid->addWidget(new QLabel(names[i], values), i, 0);
         values_[i] = make_label(values, 111 + i);
         values_[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         values_[i]->setMinimumWidth(values_[i]->fontMetrics().horizontalAdvance("0000000"));
         grid->addWidget(values_[i], i, 1);
-        grid->addWidget(new QLabel(units[i], values), i, 2);
+        auto* unit = new QLabel(units[i], values);
+        grid->addWidget(unit, i, 2);
+        if (i == 4 || i == 5) pulse_units_[i - 4] = unit;
     }
     values->adjustSize();
     values->move(PLOT_X - 6, PLOT_Y + PLOT_SIDE + 22);
@@ -131,6 +135,7 @@ void TGInfoDialog::InfoUpdate(int ao_ew, int ao_ns, const char* offload, std::ui
     const GuiderInfoTexts t = guider_info_texts(ao_ew, ao_ns, offload, offload_at);
     const char* texts[9] = {t.x, t.y, t.ex, t.ey, t.slew_x, t.slew_y, t.ao_ew, t.ao_ns, t.offload};
     for (int i = 0; i < 9; ++i) values_[i]->setText(QString::fromLatin1(texts[i]).trimmed());
+    for (QLabel* unit : pulse_units_) unit->setText(cfg.GuiderMode == 'T' ? "ms" : "steps");
     frame_ = QImage();
     Dib dib;
     if (load_dib(platform::host_path(disp.BMPname_guide), dib)) frame_ = dib_image(dib);

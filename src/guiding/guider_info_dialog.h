@@ -37,6 +37,7 @@ class TGInfoDialog : public QDialog {
   private:
     QWidget* canvas_ = nullptr;
     QLabel* values_[9] = {};
+    QLabel* pulse_units_[2] = {}; // ms to the mount, steps to the AO unit
     QPushButton* stop_ = nullptr;
     GuideGraph* graph_ = nullptr;
     QImage frame_;
