@@ -150,8 +150,11 @@ void expose(char range, std::uint32_t exposure) {
         return;
     }
     if (shutter && !acq.take_darkframe) QV_openshutter();
-    SequenceGuiding* guider = guide.guider_guiding ? sequence_guiding() : nullptr;
-    if (guider && !guider->guider_start()) {
+    // Standalone guider guiding (started from the guider window) goes on
+    // through the exposure's wait too; the run's own is started here.
+    SequenceGuiding* guider =
+        guide.guider_guiding || guide.guider_guiding_standalone ? sequence_guiding() : nullptr;
+    if (guider && guide.guider_guiding && !guider->guider_start()) {
         cfg.continuous = 0;
         seq.end_loop = 1;
     }
@@ -162,7 +165,8 @@ void expose(char range, std::uint32_t exposure) {
         seq.no_images = 1;
         seq.cont_work = 0;
     }
-    if (guider && (!star_kept || (seq.no_images <= 1 && !cfg.continuous))) guider->guider_stop();
+    if (guider && guide.guider_guiding && (!star_kept || (seq.no_images <= 1 && !cfg.continuous)))
+        guider->guider_stop();
 }
 
 void calibrate() {
