@@ -38,7 +38,7 @@ namespace {
 // through the main camera's exposures.
 class WindowGuiderHost : public GuideHost {
   public:
-    explicit WindowGuiderHost(QWidget* parent) : parent_(parent) {}
+    void set_parent(QWidget* parent) { parent_ = parent; }
     void show_frame() override { guider_render(); }
     void info_open(const char* caption) override {
         set_caption(caption);
@@ -62,20 +62,26 @@ class WindowGuiderHost : public GuideHost {
         std::snprintf(autoguide.guider_info_caption, sizeof autoguide.guider_info_caption, "%s",
                       caption);
     }
-    QWidget* parent_;
+    QWidget* parent_ = nullptr;
     std::unique_ptr<TGInfoDialog> info_;
 };
+
+// One host for both: a main exposure taken while the guider guides on its
+// own refreshes the window that standalone guiding opened.
+WindowGuiderHost& window_guider_host(QWidget* parent) {
+    static WindowGuiderHost host;
+    if (parent) host.set_parent(parent);
+    return host;
+}
 
 } // namespace
 
 void TNocterisWindow::Guider_Start_Standalone() {
-    WindowGuiderHost host(this);
-    ::Guider_Start_Standalone(host);
+    ::Guider_Start_Standalone(window_guider_host(this));
     viewport()->update();
     if (frame_) frame_->updateEnablers();
 }
 
 void install_window_guider_host(QWidget* window) {
-    static WindowGuiderHost host(window);
-    install_guider_hooks(&host);
+    install_guider_hooks(&window_guider_host(window));
 }

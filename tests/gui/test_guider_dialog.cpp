@@ -6,6 +6,7 @@
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/camera_dialog.h"
+#include "acquisition/sequence.h"
 #include "app/app_logic.h"
 #include "app/main_window.h"
 #include "app/nocteris_app.h"
@@ -18,6 +19,7 @@
 #include "guiding/guider_dialog.h"
 #include "guiding/guider_info_dialog.h"
 #include "guiding/guiding_state.h"
+#include "guiding/sequence_guiding.h"
 #include "platform/command_ids.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
@@ -493,5 +495,53 @@ TEST_F(GuiderDialogTest, TrainingChoosesTheModelAndStandaloneGuidingRunsUntilSto
     EXPECT_EQ(frames, 25);
     EXPECT_EQ(guide.guider_guiding_standalone, 0);
     EXPECT_EQ(autoguide.guider_guiding_failed, 0);
+    delete win;
+}
+
+TEST_F(GuiderDialogTest, AnExposureTakenWhileTheGuiderGuidesOnItsOwnRefreshesItsWindow) {
+    prepare_main_window_state();
+    start();
+    cfg.telescope = 'l';
+    cfg.AOUnit_comport = 0;
+    serial.comfound = 1;
+    serial.Port = 0;
+    autoguide.exp_guider_range = 's';
+    autoguide.exp_guider_value = 1;
+    pick_guider_star();
+    auto* win = new TNocterisWindow;
+    install_window_guider_host(win);
+    install_guiding_hooks();
+    ui.on_command = [win](int id) { win->dispatch(id); };
+    struct TakePhoto : SequenceHost {
+        bool run_dialog() override { return true; }
+    };
+    bool exposed = false, done = false;
+    int before = 0, after = 0;
+    ui.on_pump = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* info = qobject_cast<TGInfoDialog*>(w); info && info->isVisible()) {
+                const int frames = info->graph()->frames();
+                if (frames == 3 && !exposed) {
+                    // The camera window's Take Photo, as the user would.
+                    exposed = true;
+                    before = frames;
+                    cfg.exp_range = 's';
+                    cfg.exp_value = 120;
+                    cfg.continuous = 0;
+                    seq.no_images = 1;
+                    TakePhoto host;
+                    run_exposure_sequence(host);
+                    after = info->graph()->frames();
+                    done = true;
+                }
+                if (done && frames >= after + 2) press(info, 108); // Stop
+            }
+        return 0;
+    };
+    win->dispatch(CM_GUIDER_GUIDE);
+    EXPECT_TRUE(exposed);
+    EXPECT_GT(after - before, 60) << "the exposure's guider cycles showed in the same window";
+    EXPECT_EQ(guide.guider_guiding_standalone, 0);
+    install_guider_hooks(nullptr);
     delete win;
 }
