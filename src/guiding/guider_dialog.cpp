@@ -550,7 +550,15 @@ void TGQVDialog::ShowValues() {
     if (auto* g = findChild<QGroupBox*>("move")) g->setTitle(guider_move_title());
 
     const bool moves = guider_moves_available();
-    for (int id : {ID_NORTH, ID_SOUTH, ID_EAST, ID_WEST}) enable(id, moves);
+    const bool ao_moves = cfg.GuiderMode != 'T';
+    const std::pair<int, const char*> arrows[] = {
+        {ID_NORTH, "North"}, {ID_SOUTH, "South"}, {ID_EAST, "East"}, {ID_WEST, "West"}};
+    for (const auto& [id, name] : arrows) {
+        enable(id, moves);
+        // A press of the mount's arrows moves while held; the AO unit's steps once.
+        if (auto* b = find_control<QWidget>(this, id))
+            b->setToolTip(QString(name) + (ao_moves ? " (100 steps a press)" : " (hold)"));
+    }
     for (int id : {ID_GO_NORTH, ID_GO_SOUTH, ID_GO_EAST, ID_GO_WEST})
         enable(id, guider_toggles_available());
     for (int id : {ID_START, ID_TAKE_DARK, ID_MAIN_CAMERA, ID_PICK, ID_HUNDREDTHS, ID_TENTHS,
