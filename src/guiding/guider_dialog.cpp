@@ -561,8 +561,8 @@ void TGQVDialog::ShowValues() {
     }
     for (int id : {ID_GO_NORTH, ID_GO_SOUTH, ID_GO_EAST, ID_GO_WEST})
         enable(id, guider_toggles_available());
-    for (int id : {ID_START, ID_TAKE_DARK, ID_MAIN_CAMERA, ID_PICK, ID_HUNDREDTHS, ID_TENTHS,
-                   ID_SECONDS, ID_EXP_DOWN, ID_EXP_UP, ID_TRAIN, ID_AO_TRAIN})
+    for (int id : {ID_START, ID_TAKE_DARK, ID_MAIN_CAMERA, ID_START_GUIDING, ID_PICK, ID_HUNDREDTHS,
+                   ID_TENTHS, ID_SECONDS, ID_EXP_DOWN, ID_EXP_UP, ID_TRAIN, ID_AO_TRAIN})
         enable(id, !previewing_);
     enable(ID_STOP, previewing_);
     if (picture_) picture_->update();

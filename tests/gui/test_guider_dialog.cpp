@@ -155,7 +155,12 @@ TEST_F(GuiderDialogTest, PreviewRunsUntilAClickAndGoesOnPastRenderFailures) {
     TGQVDialog d;
     d.show();
     QWidget* picture = d.findChild<QWidget*>("picture");
-    preview(d, 2, [&] { QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(100, 100)); });
+    preview(d, 2, [&] {
+        // Leaving for the main camera or for guiding waits for the preview's end.
+        EXPECT_FALSE(enabled(&d, 140));
+        EXPECT_FALSE(enabled(&d, 141));
+        QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(100, 100));
+    });
     EXPECT_FALSE(d.previewing());
     EXPECT_GE(ui.beeps, 2);
     EXPECT_EQ(autoguide.guided_image, 1);
