@@ -64,6 +64,7 @@ class GuiderDialogTest : public AcqSim {
     }
 
     static bool enabled(QWidget* d, int id) { return control(d, id)->isEnabled(); }
+    void start_guider_on_the_simulated_mount();
 
     // Presses Start and does `stop` from inside the preview once `frames`
     // frames have been taken (one beep each).
@@ -445,9 +446,9 @@ void pick_guider_star() {
     guide.guider_picked_star = 1;
 }
 
-} // namespace
-
-TEST_F(GuiderDialogTest, TrainingChoosesTheModelAndStandaloneGuidingRunsUntilStop) {
+// The main window's state, the simulator with the LX200 on the camera's
+// port, 1 s guider frames and a guider star picked.
+void GuiderDialogTest::start_guider_on_the_simulated_mount() {
     prepare_main_window_state();
     start();
     cfg.telescope = 'l';
@@ -457,6 +458,12 @@ TEST_F(GuiderDialogTest, TrainingChoosesTheModelAndStandaloneGuidingRunsUntilSto
     autoguide.exp_guider_range = 's';
     autoguide.exp_guider_value = 1;
     pick_guider_star();
+}
+
+} // namespace
+
+TEST_F(GuiderDialogTest, TrainingChoosesTheModelAndStandaloneGuidingRunsUntilStop) {
+    start_guider_on_the_simulated_mount();
     {
         TGQVDialog d;
         d.show();
@@ -504,15 +511,7 @@ TEST_F(GuiderDialogTest, TrainingChoosesTheModelAndStandaloneGuidingRunsUntilSto
 }
 
 TEST_F(GuiderDialogTest, AnExposureTakenWhileTheGuiderGuidesOnItsOwnRefreshesItsWindow) {
-    prepare_main_window_state();
-    start();
-    cfg.telescope = 'l';
-    cfg.AOUnit_comport = 0;
-    serial.comfound = 1;
-    serial.Port = 0;
-    autoguide.exp_guider_range = 's';
-    autoguide.exp_guider_value = 1;
-    pick_guider_star();
+    start_guider_on_the_simulated_mount();
     auto* win = new TNocterisWindow;
     install_window_guider_host(win);
     install_guiding_hooks();
