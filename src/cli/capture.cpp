@@ -334,10 +334,7 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
             return bad("--guide guider guides exposures over 100 s, which the computer times "
                        "(the camera times shorter ones itself)");
         if (!o.stack.empty()) return bad("--guide cannot be used with --stack");
-        if (!o.via.ao && (o.via.ao_port >= 0 || o.via.ao_parallel >= 0))
-            return bad("--ao-port and --ao-parallel go with --via ao");
-        if (o.via.ao_port >= 0 && o.via.ao_parallel > 0)
-            return bad("--ao-port is the serial line; --ao-parallel uses the guide socket instead");
+        if (const char* p = ao_choice_problem(o.via)) return bad(p);
         if (o.drive.com && o.drive.telescope == 'b')
             return bad("--port is for an LX200 mount; the guide socket is on the camera");
         if (o.drive.com) o.drive.telescope = 0; // the PC port's LX200

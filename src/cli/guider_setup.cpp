@@ -72,6 +72,14 @@ bool parse_ao_port(const std::string& text, int& port) {
     return true;
 }
 
+const char* ao_choice_problem(const GuiderChoice& c) {
+    if (!c.ao && (c.ao_port >= 0 || c.ao_parallel >= 0))
+        return "--ao-port and --ao-parallel go with --via ao";
+    if (c.ao_port >= 0 && c.ao_parallel > 0)
+        return "--ao-port is the serial line; --ao-parallel uses the guide socket instead";
+    return nullptr;
+}
+
 bool guider_exposure_ok(char range, long value, std::string& problem) {
     const long most = range == 'h' ? 500 : range == 't' ? 100 : 10;
     if (value >= 1 && value <= most) return true;

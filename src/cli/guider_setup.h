@@ -24,6 +24,9 @@ struct GuiderChoice {
 // "camera0", "camera1" or "pc" as the AO unit's route; false otherwise.
 bool parse_ao_port(const std::string& text, int& port);
 
+// What is wrong with the AO unit's options together, or null.
+const char* ao_choice_problem(const GuiderChoice& c);
+
 // The guider exposure limits: h 1-500, t 1-100, s 1-10. False with the
 // reason in `problem`.
 bool guider_exposure_ok(char range, long value, std::string& problem);
