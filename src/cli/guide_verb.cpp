@@ -161,11 +161,7 @@ bool parse_guide(int argc, const char* const* argv, GuideOptions& o, std::ostrea
     if (o.drive.com && o.drive.telescope == 'b')
         return say(err, "--port is for an LX200 mount; the guide socket is on the camera");
     if (o.drive.com) o.drive.telescope = 0; // the PC port's LX200
-    if (!o.via.ao && (o.via.ao_port >= 0 || o.via.ao_parallel >= 0))
-        return say(err, "--ao-port and --ao-parallel go with --via ao");
-    if (o.via.ao_port >= 0 && o.via.ao_parallel > 0)
-        return say(err,
-                   "--ao-port is the serial line; --ao-parallel uses the guide socket instead");
+    if (const char* p = ao_choice_problem(o.via)) return say(err, p);
     if (o.guider) {
         std::string problem;
         if (o.range == 'q')
