@@ -41,6 +41,9 @@ void CliGuideHost::start() {
 
 void CliGuideHost::info_refresh(const GuideFrame& f) {
     if (guide.training || autoguide.guider_training) return;
+    // A window refreshed again without a new correction is the same frame.
+    if (!first_ && f.at == last_ms_) return;
+    last_ms_ = f.at;
     if (first_) frame0_ms_ = f.at;
     first_ = false;
     const double dx = f.dx / 1000.0, dy = f.dy / 1000.0;
@@ -95,9 +98,12 @@ bool brightest_star(const unsigned short* frame, int w, int h, int edge, int* sx
         for (int x = edge; x < w - edge; ++x) {
             const int p = at(x, y);
             if (p <= best || p >= SATURATED || p - median < 10 * sigma) continue;
-            const int side = std::min({at(x - 1, y), at(x + 1, y), at(x, y - 1), at(x, y + 1)});
-            if (side - median < (p - median) / 4) continue;
-            if (std::max({at(x - 1, y), at(x + 1, y), at(x, y - 1), at(x, y + 1)}) > p) continue;
+            // The second brightest of the four: an undersampled star (the
+            // guider's large pixels) may light only two of them.
+            int side[4] = {at(x - 1, y), at(x + 1, y), at(x, y - 1), at(x, y + 1)};
+            std::sort(side, side + 4);
+            if (side[3] > p) continue;
+            if (side[2] - median < std::max(3 * sigma, (p - median) / 8)) continue;
             best = p;
             *sx = x;
             *sy = y;

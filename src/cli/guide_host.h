@@ -33,13 +33,14 @@ class CliGuideHost : public GuideHost {
     std::string log_path_;
     bool lines_;
     GuideLog* log_ = nullptr;
-    std::uint32_t start_ms_ = 0, frame0_ms_ = 0;
+    std::uint32_t start_ms_ = 0, frame0_ms_ = 0, last_ms_ = 0;
     bool first_ = true;
     int frames_ = 0;
     double sum_x2_ = 0, sum_y2_ = 0;
 };
 
 // The brightest star that can guide in a w x h frame: a peak under
-// saturation whose four neighbours stand out of the sky too (a hot pixel
-// stands alone), `edge` pixels or more inside the frame. False for none.
+// saturation with at least two of its four neighbours standing out of the
+// sky too (a hot pixel stands alone), `edge` pixels or more inside the
+// frame. False for none.
 bool brightest_star(const unsigned short* frame, int w, int h, int edge, int* sx, int* sy);

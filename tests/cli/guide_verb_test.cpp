@@ -1,6 +1,7 @@
 // nocteris-cli guide against the in-process simulator on the virtual clock:
 // its command line, the refusals, and whole runs with the training.
 #include "cli/cli.h"
+#include "cli/guide_host.h"
 
 #include "devices/serial_link.h"
 #include "devices/transport.h"
@@ -146,6 +147,27 @@ TEST_F(GuideVerbTest, WrongCommandLinesExitTwoWithNothingOpened) {
     EXPECT_EQ(guide({"--help"}), 0);
     EXPECT_NE(out.str().find("--train"), std::string::npos);
     EXPECT_NE(out.str().find("130 stopped by Ctrl+C"), std::string::npos);
+}
+
+TEST(BrightestStar, TakesAnUndersampledStarOverAHotPixelAndKeepsOffTheEdge) {
+    constexpr int W = 120, H = 80;
+    std::vector<unsigned short> frame(W * H);
+    for (int i = 0; i < W * H; ++i) frame[i] = static_cast<unsigned short>(1536 + (i * 7919) % 256);
+    auto put = [&](int x, int y, int v) { frame[y * W + x] = static_cast<unsigned short>(v); };
+    put(30, 30, 60000); // a hot pixel: brighter, but alone
+    // A star on the guider's large pixels: its core and two neighbours lit.
+    put(70, 40, 32768);
+    put(71, 40, 12000);
+    put(70, 41, 9000);
+    put(110, 40, 50000); // a brighter star too near the edge
+    put(111, 40, 30000);
+    put(110, 41, 30000);
+    int x = 0, y = 0;
+    ASSERT_TRUE(brightest_star(frame.data(), W, H, 20, &x, &y));
+    EXPECT_EQ(x, 70);
+    EXPECT_EQ(y, 40);
+    put(71, 40, 1536); // one neighbour only: a hot pixel's kind
+    EXPECT_FALSE(brightest_star(frame.data(), W, H, 20, &x, &y));
 }
 
 TEST_F(GuideVerbTest, WithoutACameraOrADriveTheRunIsRefused) {
