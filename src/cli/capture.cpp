@@ -192,6 +192,7 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
     };
     std::string value_text, pause_text;
     bool value_given = false, guiding_given = false;
+    std::string problem;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         std::string v;
@@ -243,23 +244,11 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
                 return bad(a + (a == "--out" ? " needs a folder" : " needs a file"));
             (a == "--dark" ? o.dark : a == "--flat" ? o.flat : o.out) = absolute(v);
         } else if (a == "--auto") {
-            std::string problem;
             if (!value()) return bad("--auto needs a list of steps");
             if (!parse_auto(v, o, problem)) return bad(problem);
         } else if (a == "--guide") {
             if (!value() || v != "guider") return bad("--guide takes guider");
             o.guide = true;
-        } else if (a == "--via") {
-            if (!value() || (v != "mount" && v != "ao")) return bad("--via takes mount or ao");
-            o.via.ao = v == "ao";
-            guiding_given = true;
-        } else if (a == "--ao-port") {
-            if (!value() || !parse_ao_port(v, o.via.ao_port))
-                return bad("--ao-port takes camera0, camera1 or pc");
-            guiding_given = true;
-        } else if (a == "--ao-parallel") {
-            o.via.ao_parallel = 1;
-            guiding_given = true;
         } else if (a == "--guide-train") {
             o.via.train = true;
             guiding_given = true;
@@ -277,14 +266,16 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
                 return bad("--guide-star takes X,Y: whole pixel co-ordinates");
             o.via.star_given = true;
             guiding_given = true;
-        } else if (a == "--drive") {
-            if (!value() || (v != "lx200" && v != "socket"))
-                return bad("--drive takes lx200 or socket");
-            o.drive.telescope = v == "lx200" ? 'l' : 'b';
-            guiding_given = true;
-        } else if (a == "--port") {
-            if (!value() || !parse_com_port(v, o.drive.com))
-                return bad("--port takes comN, N from 1 to 32");
+        } else if (const SharedOption r = parse_guiding_option(
+                       a,
+                       [&](std::string& out) {
+                           if (!value()) return false;
+                           out = v;
+                           return true;
+                       },
+                       o.via, o.drive, problem);
+                   r != SharedOption::NotOurs) {
+            if (r == SharedOption::Bad) return bad(problem);
             guiding_given = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return bad("unknown option '" + a + "'");
@@ -326,7 +317,6 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
     }
     if (guiding_given && !o.guide) return bad("the guiding options go with --guide guider");
     if (o.guide) {
-        std::string problem;
         if (o.via.value &&
             !guider_exposure_ok(o.via.range ? o.via.range : 's', o.via.value, problem))
             return bad("--guide-value: " + problem);
@@ -334,10 +324,7 @@ bool parse_capture(int argc, const char* const* argv, CaptureOptions& o, std::os
             return bad("--guide guider guides exposures over 100 s, which the computer times "
                        "(the camera times shorter ones itself)");
         if (!o.stack.empty()) return bad("--guide cannot be used with --stack");
-        if (const char* p = ao_choice_problem(o.via)) return bad(p);
-        if (o.drive.com && o.drive.telescope == 'b')
-            return bad("--port is for an LX200 mount; the guide socket is on the camera");
-        if (o.drive.com) o.drive.telescope = 0; // the PC port's LX200
+        if (const char* p = guiding_choice_problem(o.via, o.drive)) return bad(p);
     }
     if (o.out.size() >= sizeof cfg.auto_save_dir)
         return bad(o.out + ": the path is too long (at most " +

@@ -135,33 +135,24 @@ bool parse_guide(int argc, const char* const* argv, GuideOptions& o, std::ostrea
         } else if (a == "--log") {
             if (!value() || v.empty()) return say(err, "--log takes a file name");
             o.log = v;
-        } else if (a == "--drive") {
-            if (!value() || (v != "lx200" && v != "socket"))
-                return say(err, "--drive takes lx200 or socket");
-            o.drive.telescope = v == "lx200" ? 'l' : 'b';
         } else if (a == "--camera") {
             if (!value() || (v != "main" && v != "guider"))
                 return say(err, "--camera takes main or guider");
             o.guider = v == "guider";
-        } else if (a == "--via") {
-            if (!value() || (v != "mount" && v != "ao")) return say(err, "--via takes mount or ao");
-            o.via.ao = v == "ao";
-        } else if (a == "--ao-port") {
-            if (!value() || !parse_ao_port(v, o.via.ao_port))
-                return say(err, "--ao-port takes camera0, camera1 or pc");
-        } else if (a == "--ao-parallel") {
-            o.via.ao_parallel = 1;
-        } else if (a == "--port") {
-            if (!value() || !parse_com_port(v, o.drive.com))
-                return say(err, "--port takes comN, N from 1 to 32");
         } else {
-            return say(err, "unknown option '" + a + "'; see --help");
+            std::string problem;
+            const auto arg = [&](std::string& out) {
+                if (!value()) return false;
+                out = v;
+                return true;
+            };
+            const SharedOption r = parse_guiding_option(a, arg, o.via, o.drive, problem);
+            if (r == SharedOption::Bad) return say(err, problem);
+            if (r == SharedOption::NotOurs)
+                return say(err, "unknown option '" + a + "'; see --help");
         }
     }
-    if (o.drive.com && o.drive.telescope == 'b')
-        return say(err, "--port is for an LX200 mount; the guide socket is on the camera");
-    if (o.drive.com) o.drive.telescope = 0; // the PC port's LX200
-    if (const char* p = ao_choice_problem(o.via)) return say(err, p);
+    if (const char* p = guiding_choice_problem(o.via, o.drive)) return say(err, p);
     if (o.guider) {
         std::string problem;
         if (o.range == 'q')

@@ -72,7 +72,38 @@ bool parse_ao_port(const std::string& text, int& port) {
     return true;
 }
 
-const char* ao_choice_problem(const GuiderChoice& c) {
+SharedOption parse_guiding_option(const std::string& a,
+                                  const std::function<bool(std::string&)>& value, GuiderChoice& c,
+                                  DriveChoice& d, std::string& problem) {
+    std::string v;
+    const auto bad = [&](const char* why) {
+        problem = why;
+        return SharedOption::Bad;
+    };
+    if (a == "--via") {
+        if (!value(v) || (v != "mount" && v != "ao")) return bad("--via takes mount or ao");
+        c.ao = v == "ao";
+    } else if (a == "--ao-port") {
+        if (!value(v) || !parse_ao_port(v, c.ao_port))
+            return bad("--ao-port takes camera0, camera1 or pc");
+    } else if (a == "--ao-parallel") {
+        c.ao_parallel = 1;
+    } else if (a == "--drive") {
+        if (!value(v) || (v != "lx200" && v != "socket"))
+            return bad("--drive takes lx200 or socket");
+        d.telescope = v == "lx200" ? 'l' : 'b';
+    } else if (a == "--port") {
+        if (!value(v) || !parse_com_port(v, d.com)) return bad("--port takes comN, N from 1 to 32");
+    } else {
+        return SharedOption::NotOurs;
+    }
+    return SharedOption::Taken;
+}
+
+const char* guiding_choice_problem(const GuiderChoice& c, DriveChoice& d) {
+    if (d.com && d.telescope == 'b')
+        return "--port is for an LX200 mount; the guide socket is on the camera";
+    if (d.com) d.telescope = 0; // the PC port's LX200
     if (!c.ao && (c.ao_port >= 0 || c.ao_parallel >= 0))
         return "--ao-port and --ao-parallel go with --via ao";
     if (c.ao_port >= 0 && c.ao_parallel > 0)

@@ -1,6 +1,7 @@
 #pragma once
 #include "cli/drive_link.h"
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -24,8 +25,17 @@ struct GuiderChoice {
 // "camera0", "camera1" or "pc" as the AO unit's route; false otherwise.
 bool parse_ao_port(const std::string& text, int& port);
 
-// What is wrong with the AO unit's options together, or null.
-const char* ao_choice_problem(const GuiderChoice& c);
+// The options guide and capture share: --via, --ao-port, --ao-parallel,
+// --drive and --port. `value` gives the option's argument (false when there
+// is none). NotOurs for any other option; Bad with the reason in `problem`.
+enum class SharedOption { NotOurs, Taken, Bad };
+SharedOption parse_guiding_option(const std::string& option,
+                                  const std::function<bool(std::string&)>& value, GuiderChoice& c,
+                                  DriveChoice& d, std::string& problem);
+
+// What is wrong with those options together, or null; an LX200 on a PC
+// port (--port) becomes the drive.
+const char* guiding_choice_problem(const GuiderChoice& c, DriveChoice& d);
 
 // The guider exposure limits: h 1-500, t 1-100, s 1-10. False with the
 // reason in `problem`.
