@@ -599,17 +599,6 @@ void TQVDialog::take_typed() {
 }
 
 void TQVDialog::show_values() {
-    const auto set_text = [this](int id, const QString& text) {
-        if (auto* e = find_control<QLineEdit>(this, id))
-            if (e->text() != text) e->setText(text);
-    };
-    const auto set_number = [&](int id, long v) { set_text(id, QString::number(v)); };
-    const auto set_check = [this](int id, bool on) {
-        if (auto* b = find_control<QAbstractButton>(this, id)) b->setChecked(on);
-    };
-    const auto enable = [this](int id, bool on) {
-        if (auto* w = find_control<QWidget>(this, id)) w->setEnabled(on);
-    };
     const auto set_bar = [this](int id, int lo, int hi, int v) {
         if (auto* b = find_control<QScrollBar>(this, id)) {
             b->setRange(lo, hi);
@@ -618,86 +607,86 @@ void TQVDialog::show_values() {
     };
 
     const char ranges[] = {'q', 'h', 't', 's', 'm'};
-    for (int i = 0; i < 5; ++i) set_check(701 + i, cfg.exp_range == ranges[i]);
+    for (int i = 0; i < 5; ++i) show_checked(this, 701 + i, cfg.exp_range == ranges[i]);
     set_bar(104, acq.min_exp, acq.max_exp, cfg.exp_value);
-    set_number(105, cfg.exp_value);
+    show_number(this, 105, cfg.exp_value);
     set_bar(111, 1, NO_IMAGES_MAX, seq.no_images);
-    set_number(112, seq.no_images);
+    show_number(this, 112, seq.no_images);
     set_bar(119, 0, CONTINUOUS_DELAY_MAX, cfg.continuous_delay);
-    set_number(120, cfg.continuous_delay);
+    show_number(this, 120, cfg.continuous_delay);
     set_bar(124, DIALOG_STRETCH_MIN, DIALOG_STRETCH_MAX, dialog_stretch_position());
 
-    set_check(106, acq.slew_sum_average);
-    set_check(115, acq.slew_sum_alt);
-    set_check(117, cfg.exposure_delay);
-    set_check(118, cfg.continuous);
-    set_check(710, seq.series_exposure);
-    set_check(116, cfg.auto_save_fits);
-    set_check(113, cfg.darkframe_remove);
-    set_check(122, cfg.flatfield_remove);
-    set_check(132, acq.focus_wait);
-    set_check(748, disp.max_stretch);
-    set_check(747, acq.use_median);
-    set_check(775, disp.show_crosswires);
-    set_check(780, guide.bin_focus_frame);
-    set_check(725, acq.use_darkframe);
-    set_check(744, cfg.ignore_backlash);
+    show_checked(this, 106, acq.slew_sum_average);
+    show_checked(this, 115, acq.slew_sum_alt);
+    show_checked(this, 117, cfg.exposure_delay);
+    show_checked(this, 118, cfg.continuous);
+    show_checked(this, 710, seq.series_exposure);
+    show_checked(this, 116, cfg.auto_save_fits);
+    show_checked(this, 113, cfg.darkframe_remove);
+    show_checked(this, 122, cfg.flatfield_remove);
+    show_checked(this, 132, acq.focus_wait);
+    show_checked(this, 748, disp.max_stretch);
+    show_checked(this, 747, acq.use_median);
+    show_checked(this, 775, disp.show_crosswires);
+    show_checked(this, 780, guide.bin_focus_frame);
+    show_checked(this, 725, acq.use_darkframe);
+    show_checked(this, 744, cfg.ignore_backlash);
     if (auto* b = findChild<QCheckBox*>("ignore_angle")) b->setChecked(cfg.ignore_RA_angle);
-    set_check(135, guide.selfguiding);
-    set_check(138, guide.selfguiding_darkframe);
-    set_check(745, ns_swapped());
-    set_check(746, ew_swapped());
-    set_check(781, acq.auto_advance);
+    show_checked(this, 135, guide.selfguiding);
+    show_checked(this, 138, guide.selfguiding_darkframe);
+    show_checked(this, 745, ns_swapped());
+    show_checked(this, 746, ew_swapped());
+    show_checked(this, 781, acq.auto_advance);
 
-    set_text(17, camera_mode_text());
-    set_text(114, QString::fromLocal8Bit(files.DarkFileName));
-    set_text(123, QString::fromLocal8Bit(files.FlatFileName));
-    set_text(139, QString::fromLocal8Bit(cfg.auto_save_subdir));
-    set_number(121, cfg.auto_save_num);
-    set_number(109, acq.max_focus_val);
-    set_number(716, acq.focus_FWHM);
+    show_text(this, 17, camera_mode_text());
+    show_text(this, 114, QString::fromLocal8Bit(files.DarkFileName));
+    show_text(this, 123, QString::fromLocal8Bit(files.FlatFileName));
+    show_text(this, 139, QString::fromLocal8Bit(cfg.auto_save_subdir));
+    show_number(this, 121, cfg.auto_save_num);
+    show_number(this, 109, acq.max_focus_val);
+    show_number(this, 716, acq.focus_FWHM);
 
     const bool wheel = filter_wheel_available();
-    for (int id : {12, 13, 14, 10, 11, 781}) enable(id, wheel);
-    set_number(10, acq.Filterbox_Filter);
-    set_text(11, QString::fromLocal8Bit(current_filter_name()));
+    for (int id : {12, 13, 14, 10, 11, 781}) show_enabled(this, id, wheel);
+    show_number(this, 10, acq.Filterbox_Filter);
+    show_text(this, 11, QString::fromLocal8Bit(current_filter_name()));
 
     if (guide.picked_star) {
         guide.centre_it = 1; // later clicks snap onto the star
-        set_number(751, guide.pick_xcent);
-        set_number(752, guide.pick_ycent);
+        show_number(this, 751, guide.pick_xcent);
+        show_number(this, 752, guide.pick_ycent);
     } else {
-        set_text(751, QString());
-        set_text(752, QString());
+        show_text(this, 751, QString());
+        show_text(this, 752, QString());
     }
 
-    set_text(723, guide_dark_status_text());
-    enable(725, acq.guider_darkframe_loaded);
-    set_text(728, trained_vals_text());
+    show_text(this, 723, guide_dark_status_text());
+    show_enabled(this, 725, acq.guider_darkframe_loaded);
+    show_text(this, 728, trained_vals_text());
     if (auto* b = find_control<QPushButton>(this, 729)) b->setText(use_default_caption());
-    set_number(735, autoguide.RA_rate);
-    set_number(736, autoguide.Dec_rate);
-    set_number(737, autoguide.RA_backlash);
-    set_number(738, autoguide.Dec_backlash);
-    set_number(741, static_cast<long>(autoguide.theta));
-    enable(743, autoguide.trained);
-    set_text(761, guiding_mode_text());
-    set_number(765, cfg.AOUnit_xrate);
-    set_number(766, cfg.AOUnit_yrate);
-    set_text(773, ao_mode_text());
+    show_number(this, 735, autoguide.RA_rate);
+    show_number(this, 736, autoguide.Dec_rate);
+    show_number(this, 737, autoguide.RA_backlash);
+    show_number(this, 738, autoguide.Dec_backlash);
+    show_number(this, 741, static_cast<long>(autoguide.theta));
+    show_enabled(this, 743, autoguide.trained);
+    show_text(this, 761, guiding_mode_text());
+    show_number(this, 765, cfg.AOUnit_xrate);
+    show_number(this, 766, cfg.AOUnit_yrate);
+    show_text(this, 773, ao_mode_text());
     if (auto* b = findChild<QRadioButton*>("ao_com1")) b->setChecked(cfg.AOUnit_comport == 0);
     if (auto* b = findChild<QRadioButton*>("ao_com2")) b->setChecked(cfg.AOUnit_comport == 1);
     if (auto* b = findChild<QRadioButton*>("ao_pc")) b->setChecked(cfg.AOUnit_comport >= 3);
 
     const bool busy = previewing_ || training_;
-    enable(107, !busy);
-    enable(724, !busy);
-    enable(727, !busy);
-    enable(771, !busy);
-    enable(15, !busy);
-    enable(16, !busy);
-    enable(1, !busy);
-    enable(108, previewing_);
+    show_enabled(this, 107, !busy);
+    show_enabled(this, 724, !busy);
+    show_enabled(this, 727, !busy);
+    show_enabled(this, 771, !busy);
+    show_enabled(this, 15, !busy);
+    show_enabled(this, 16, !busy);
+    show_enabled(this, 1, !busy);
+    show_enabled(this, 108, previewing_);
     if (picture_) picture_->update();
 }
 

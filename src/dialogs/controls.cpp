@@ -58,3 +58,20 @@ QScrollBar* make_bar(QWidget* parent, const ControlName& name, int width, int pa
     bar->setMinimumWidth(width);
     return bar;
 }
+
+void show_text(const QWidget* parent, int id, const QString& text) {
+    if (auto* e = find_control<QLineEdit>(parent, id))
+        if (e->text() != text) e->setText(text);
+}
+
+void show_number(const QWidget* parent, int id, long value) {
+    show_text(parent, id, QString::number(value));
+}
+
+void show_checked(const QWidget* parent, int id, bool on) {
+    if (auto* b = find_control<QAbstractButton>(parent, id)) b->setChecked(on);
+}
+
+void show_enabled(const QWidget* parent, int id, bool on) {
+    if (auto* w = find_control<QWidget>(parent, id)) w->setEnabled(on);
+}

@@ -60,3 +60,11 @@ QScrollBar* make_bar(QWidget* parent, const ControlName& name, int width, int pa
 template <class T = QWidget> T* find_control(const QWidget* parent, int id) {
     return parent->findChild<T*>(id_name(id));
 }
+
+// A dialog's values shown in its controls by id; a missing control is
+// skipped. An edit that already reads `text` is left alone, so that its
+// caret stays where the user put it.
+void show_text(const QWidget* parent, int id, const QString& text);
+void show_number(const QWidget* parent, int id, long value);
+void show_checked(const QWidget* parent, int id, bool on);
+void show_enabled(const QWidget* parent, int id, bool on);

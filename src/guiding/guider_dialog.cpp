@@ -488,65 +488,56 @@ void TGQVDialog::show_ao_rates() {
 }
 
 void TGQVDialog::ShowValues() {
-    const auto set_text = [this](int id, const QString& text) {
-        if (auto* e = find_control<QLineEdit>(this, id))
-            if (e->text() != text) e->setText(text);
-    };
-    const auto set_number = [&](int id, long v) { set_text(id, QString::number(v)); };
-    const auto set_check = [this](int id, bool on) {
-        if (auto* b = find_control<QAbstractButton>(this, id)) b->setChecked(on);
-    };
-    const auto enable = [this](int id, bool on) {
-        if (auto* w = find_control<QWidget>(this, id)) w->setEnabled(on);
-    };
 
-    set_check(ID_HUNDREDTHS, autoguide.exp_guider_range == 'h');
-    set_check(ID_TENTHS, autoguide.exp_guider_range == 't');
-    set_check(ID_SECONDS, autoguide.exp_guider_range != 'h' && autoguide.exp_guider_range != 't');
-    set_number(ID_EXP_VALUE, autoguide.exp_guider_value);
+    show_checked(this, ID_HUNDREDTHS, autoguide.exp_guider_range == 'h');
+    show_checked(this, ID_TENTHS, autoguide.exp_guider_range == 't');
+    show_checked(this, ID_SECONDS,
+                 autoguide.exp_guider_range != 'h' && autoguide.exp_guider_range != 't');
+    show_number(this, ID_EXP_VALUE, autoguide.exp_guider_value);
     if (auto* b = find_control<QScrollBar>(this, ID_STRETCH)) b->setValue(disp.guider_stretch);
-    set_number(ID_STRETCH_VALUE, disp.guider_stretch);
+    show_number(this, ID_STRETCH_VALUE, disp.guider_stretch);
 
-    set_check(ID_DELAY, autoguide.guider_exposure_delay);
-    set_check(ID_CONTINUOUS, autoguide.guider_continuous);
-    set_check(ID_MEDIAN, autoguide.guider_use_median);
-    set_check(ID_MAX_STRETCH, disp.guider_max_stretch);
-    set_check(ID_USE_DARK, autoguide.guider_use_darkframe);
-    enable(ID_USE_DARK, autoguide.guider_darkframe_loaded);
-    set_text(ID_DARK_STATUS, guider_darkframe_status());
+    show_checked(this, ID_DELAY, autoguide.guider_exposure_delay);
+    show_checked(this, ID_CONTINUOUS, autoguide.guider_continuous);
+    show_checked(this, ID_MEDIAN, autoguide.guider_use_median);
+    show_checked(this, ID_MAX_STRETCH, disp.guider_max_stretch);
+    show_checked(this, ID_USE_DARK, autoguide.guider_use_darkframe);
+    show_enabled(this, ID_USE_DARK, autoguide.guider_darkframe_loaded);
+    show_text(this, ID_DARK_STATUS, guider_darkframe_status());
 
-    set_number(ID_POINTER_X, autoguide.guiderwrk_x);
-    set_number(ID_POINTER_Y, autoguide.guiderwrk_y);
-    set_number(ID_POINTER_VALUE, autoguide.guiderwrk_val);
-    set_number(ID_PICKED_X, guide.guider_picked_star ? guide.guider_pick_xcent : 0);
-    set_number(ID_PICKED_Y, guide.guider_picked_star ? guide.guider_pick_ycent : 0);
+    show_number(this, ID_POINTER_X, autoguide.guiderwrk_x);
+    show_number(this, ID_POINTER_Y, autoguide.guiderwrk_y);
+    show_number(this, ID_POINTER_VALUE, autoguide.guiderwrk_val);
+    show_number(this, ID_PICKED_X, guide.guider_picked_star ? guide.guider_pick_xcent : 0);
+    show_number(this, ID_PICKED_Y, guide.guider_picked_star ? guide.guider_pick_ycent : 0);
 
-    set_number(ID_SLEWX, cfg.guider_slewx);
-    set_number(ID_SLEWY, cfg.guider_slewy);
-    set_number(ID_BACKX, cfg.guider_backlashx);
-    set_number(ID_BACKY, cfg.guider_backlashy);
-    set_number(ID_GUIDER_THETA, static_cast<long>(cfg.guider_theta));
-    set_number(ID_THETA, static_cast<long>(autoguide.theta));
-    set_text(ID_TRAINED, vals_in_use_text(autoguide.guider_trained, autoguide.guider_use_trained));
+    show_number(this, ID_SLEWX, cfg.guider_slewx);
+    show_number(this, ID_SLEWY, cfg.guider_slewy);
+    show_number(this, ID_BACKX, cfg.guider_backlashx);
+    show_number(this, ID_BACKY, cfg.guider_backlashy);
+    show_number(this, ID_GUIDER_THETA, static_cast<long>(cfg.guider_theta));
+    show_number(this, ID_THETA, static_cast<long>(autoguide.theta));
+    show_text(this, ID_TRAINED,
+              vals_in_use_text(autoguide.guider_trained, autoguide.guider_use_trained));
     find_control<QPushButton>(this, ID_USE_DEFAULTS)->setText(guider_use_default_caption());
-    set_check(ID_IGNORE_BACKLASH, cfg.ignore_backlash);
-    set_check(ID_IGNORE_ANGLE, cfg.ignore_RA_angle);
-    set_check(ID_SWAP_NS, ns_swapped());
-    set_check(ID_SWAP_EW, ew_swapped());
-    set_text(ID_MODE, guider_mode_label());
+    show_checked(this, ID_IGNORE_BACKLASH, cfg.ignore_backlash);
+    show_checked(this, ID_IGNORE_ANGLE, cfg.ignore_RA_angle);
+    show_checked(this, ID_SWAP_NS, ns_swapped());
+    show_checked(this, ID_SWAP_EW, ew_swapped());
+    show_text(this, ID_MODE, guider_mode_label());
 
-    set_number(ID_AO_XRATE, cfg.AOUnit_xrate);
-    set_number(ID_AO_YRATE, cfg.AOUnit_yrate);
-    set_text(ID_AO_TRAINED, ao_vals_in_use_text());
+    show_number(this, ID_AO_XRATE, cfg.AOUnit_xrate);
+    show_number(this, ID_AO_YRATE, cfg.AOUnit_yrate);
+    show_text(this, ID_AO_TRAINED, ao_vals_in_use_text());
     find_control<QPushButton>(this, ID_AO_USE_DEFAULTS)->setText(ao_use_default_caption());
-    set_check(ID_AO_COM1, cfg.AOUnit_comport == 1);
-    set_check(ID_AO_COM0, cfg.AOUnit_comport == 0);
-    set_check(ID_AO_COM_OTHER, cfg.AOUnit_comport != 0 && cfg.AOUnit_comport != 1);
-    set_text(ID_AO_MODE, ao_mode_text());
-    set_check(ID_AO_SWAP_NS, ao_ns_swapped());
-    set_check(ID_AO_SWAP_EW, ao_ew_swapped());
-    set_check(ID_AO_MOUNT_SWAP_NS, ao_mount_ns_swapped());
-    set_check(ID_AO_MOUNT_SWAP_EW, ao_mount_ew_swapped());
+    show_checked(this, ID_AO_COM1, cfg.AOUnit_comport == 1);
+    show_checked(this, ID_AO_COM0, cfg.AOUnit_comport == 0);
+    show_checked(this, ID_AO_COM_OTHER, cfg.AOUnit_comport != 0 && cfg.AOUnit_comport != 1);
+    show_text(this, ID_AO_MODE, ao_mode_text());
+    show_checked(this, ID_AO_SWAP_NS, ao_ns_swapped());
+    show_checked(this, ID_AO_SWAP_EW, ao_ew_swapped());
+    show_checked(this, ID_AO_MOUNT_SWAP_NS, ao_mount_ns_swapped());
+    show_checked(this, ID_AO_MOUNT_SWAP_EW, ao_mount_ew_swapped());
     if (auto* g = findChild<QGroupBox*>("move")) g->setTitle(guider_move_title());
 
     const bool moves = guider_moves_available();
@@ -554,17 +545,17 @@ void TGQVDialog::ShowValues() {
     const std::pair<int, const char*> arrows[] = {
         {ID_NORTH, "North"}, {ID_SOUTH, "South"}, {ID_EAST, "East"}, {ID_WEST, "West"}};
     for (const auto& [id, name] : arrows) {
-        enable(id, moves);
+        show_enabled(this, id, moves);
         // A press of the mount's arrows moves while held; the AO unit's steps once.
         if (auto* b = find_control<QWidget>(this, id))
             b->setToolTip(QString(name) + (ao_moves ? " (100 steps a press)" : " (hold)"));
     }
     for (int id : {ID_GO_NORTH, ID_GO_SOUTH, ID_GO_EAST, ID_GO_WEST})
-        enable(id, guider_toggles_available());
+        show_enabled(this, id, guider_toggles_available());
     for (int id : {ID_START, ID_TAKE_DARK, ID_MAIN_CAMERA, ID_START_GUIDING, ID_PICK, ID_HUNDREDTHS,
                    ID_TENTHS, ID_SECONDS, ID_EXP_DOWN, ID_EXP_UP, ID_TRAIN, ID_AO_TRAIN})
-        enable(id, !previewing_);
-    enable(ID_STOP, previewing_);
+        show_enabled(this, id, !previewing_);
+    show_enabled(this, ID_STOP, previewing_);
     if (picture_) picture_->update();
 }
 
