@@ -1,59 +1,18 @@
 // nocteris-cli guide against the in-process simulator on the virtual clock:
 // its command line, the refusals, and whole runs with the training.
-#include "cli/cli.h"
-#include "cli/guide_host.h"
+#include "cli_sim_test.h"
 
-#include "devices/serial_link.h"
-#include "devices/transport.h"
-#include "platform/sio.h"
-#include "platform/usb.h"
-#include "settings/ini_file.h"
-#include "settings/settings.h"
-#include "support/test_env.h"
+#include "cli/guide_host.h"
 
 #include <algorithm>
 #include <csignal>
-#include <filesystem>
-#include <memory>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#if __has_include("sim/usb_provider.h")
-#include "sim/server.h"
-#include "sim/usb_provider.h"
-#define HAVE_SIM 1
-#endif
 
 namespace {
 
-class GuideVerbTest : public NocterisTest {
+class GuideVerbTest : public CliSimTest {
   protected:
-    void SetUp() override {
-        NocterisTest::SetUp();
-        platform::usb::use_builtin_providers(false);
-        std::filesystem::create_directories(autosave);
-    }
-    void TearDown() override {
-        reset_serial_link_state();
-        reset_transport_state();
-        platform::sio_close_all();
-#ifdef HAVE_SIM
-        if (server) server->stop();
-        if (provider) platform::usb::remove_provider(provider.get());
-#endif
-        platform::usb::use_builtin_providers(true);
-        NocterisTest::TearDown();
-    }
-    int guide(std::vector<std::string> args) {
-        args.insert(args.begin(), {"nocteris-cli", "guide"});
-        std::vector<const char*> argv;
-        for (auto& a : args) argv.push_back(a.c_str());
-        out.str({});
-        err.str({});
-        return run_cli(static_cast<int>(argv.size()), argv.data(), out, err);
-    }
+    int guide(std::vector<std::string> args) { return run_verb("guide", std::move(args)); }
     // The settings file the verb reads: the mount on camera serial port 1,
     // a second's guide exposure.
     void save_settings(char telescope) {
@@ -87,24 +46,9 @@ class GuideVerbTest : public NocterisTest {
 
 #ifdef HAVE_SIM
     void start_sim(sim::Config c = {}) {
-        c.camera.readout_rate = 0;
-        c.mount.pe_amplitude = 0;
-        simulator = std::make_unique<sim::Simulator>(c);
-        provider = std::make_unique<sim::UsbProvider>(*simulator);
-        platform::usb::add_provider(provider.get());
-        simulator->set_log([this](const std::string& s) {
-            log += s + "\n";
-            if (on_log) on_log(s);
-        });
+        start_simulator(c);
     }
-    std::unique_ptr<sim::Simulator> simulator;
-    std::unique_ptr<sim::UsbProvider> provider;
-    std::unique_ptr<sim::Server> server;
-    std::string log;
-    std::function<void(const std::string&)> on_log;
 #endif
-
-    std::ostringstream out, err;
 };
 
 } // namespace

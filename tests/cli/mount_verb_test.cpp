@@ -1,58 +1,17 @@
 // nocteris-cli mount against the in-process simulator on the virtual clock:
 // on the camera's serial port, on the guide relays and on the PC serial port
 // through the simulator's pseudo-terminal.
-#include "cli/cli.h"
+#include "cli_sim_test.h"
 
-#include "devices/serial_link.h"
-#include "devices/transport.h"
-#include "platform/sio.h"
 #include "platform/ui.h"
-#include "platform/usb.h"
-#include "settings/ini_file.h"
-#include "settings/settings.h"
-#include "support/test_env.h"
 
-#include <filesystem>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#if __has_include("sim/usb_provider.h")
-#include "sim/server.h"
-#include "sim/usb_provider.h"
 #include <cmath>
-#define HAVE_SIM 1
-#endif
 
 namespace {
 
-class MountVerbTest : public NocterisTest {
+class MountVerbTest : public CliSimTest {
   protected:
-    void SetUp() override {
-        NocterisTest::SetUp();
-        platform::usb::use_builtin_providers(false);
-        std::filesystem::create_directories(autosave);
-    }
-    void TearDown() override {
-        reset_serial_link_state();
-        reset_transport_state();
-        platform::sio_close_all();
-#ifdef HAVE_SIM
-        if (server) server->stop();
-        if (provider) platform::usb::remove_provider(provider.get());
-#endif
-        platform::usb::use_builtin_providers(true);
-        NocterisTest::TearDown();
-    }
-    int mount(std::vector<std::string> args) {
-        args.insert(args.begin(), {"nocteris-cli", "mount"});
-        std::vector<const char*> argv;
-        for (auto& a : args) argv.push_back(a.c_str());
-        out.str({});
-        err.str({});
-        return run_cli(static_cast<int>(argv.size()), argv.data(), out, err);
-    }
+    int mount(std::vector<std::string> args) { return run_verb("mount", std::move(args)); }
     // The settings file the verb reads: the mount on camera serial port 1.
     void save_settings(char telescope) {
         cfg.telescope = telescope;
@@ -64,14 +23,9 @@ class MountVerbTest : public NocterisTest {
 
 #ifdef HAVE_SIM
     void start_sim(sim::Config c = {}) {
-        c.camera.readout_rate = 0;
-        c.mount.pe_amplitude = 0;
         c.mount.backlash_dec = 0;
         c.mount.backlash_ra = 0;
-        simulator = std::make_unique<sim::Simulator>(c);
-        provider = std::make_unique<sim::UsbProvider>(*simulator);
-        platform::usb::add_provider(provider.get());
-        simulator->set_log([this](const std::string& s) { log += s + "\n"; });
+        start_simulator(c);
     }
     bool sent(const std::string& command) const {
         return log.find(":" + command + "#") != std::string::npos;
@@ -85,14 +39,7 @@ class MountVerbTest : public NocterisTest {
     void pointing(double* ra, double* dec) {
         simulator->world().pointing(simulator->now(), ra, dec);
     }
-
-    std::unique_ptr<sim::Simulator> simulator;
-    std::unique_ptr<sim::UsbProvider> provider;
-    std::unique_ptr<sim::Server> server;
-    std::string log;
 #endif
-
-    std::ostringstream out, err;
 };
 
 // Every byte a reply put on the terminal is printable, and no line runs on.
